@@ -1,0 +1,9 @@
+#pragma once
+
+#define IDD_STARTUP 101
+
+#define IDC_BEGIN 1000
+#define IDC_TIMELIMIT 1002
+#define IDC_RANGEMAX 1006
+#define IDC_RANGEMIN 1007
+#define IDC_OPERATIONS 1009
