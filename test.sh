@@ -14,6 +14,7 @@ for preset in native win64; do
     ctest --preset "$preset" -j2 2>&1 | tee "build/$preset/test-output.log"
     [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
     # "100% tests passed, 0 tests failed out of 12"
+    f="" total=""
     read -r f total < <(sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1 \2/p' \
         "build/$preset/test-output.log")
     [ -n "${total:-}" ] || { status=1; continue; }
