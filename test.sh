@@ -20,5 +20,5 @@ for preset in native win64; do
     [ -n "${total:-}" ] || { status=1; continue; }
     passed=$((passed + total - f)) failed=$((failed + f))
 done
-echo "all presets: $passed passed, $failed failed"
+echo "total: $passed passed, $failed failed"
 exit $status
