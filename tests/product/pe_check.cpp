@@ -1,0 +1,196 @@
+// pe_check PRODUCT_EXE TWIN_EXE: reads both files as data and checks what ships in them: the
+// format, the DLLs they import, and the dialog template that is their only resource.
+#include <windows.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+static_assert(sizeof(DLGTEMPLATE) == 18 && sizeof(DLGITEMTEMPLATE) == 18, "packed as stored");
+
+namespace {
+
+int passed, failed;
+
+#define ok(cond, ...)                                                                              \
+    ((cond) ? (void)++passed                                                                       \
+            : (void)(++failed, std::printf("pe_check.cpp:%d: Test failed: ", __LINE__),            \
+                     std::printf(__VA_ARGS__)))
+
+const unsigned SIZE_GOAL = 23040;
+const char *const ALLOWED_DLLS[] = {"KERNEL32.dll", "USER32.dll", "msvcrt.dll"};
+
+struct Control {
+    DWORD style;
+    short x, y, cx, cy;
+    WORD id, classOrdinal;
+    const char *text;
+};
+const DWORD EDIT_STYLE = 0x50810080, STATIC_STYLE = 0x50020000;
+const Control CONTROLS[] = {
+    {0x50010000, 7, 113, 111, 14, 1000, 0x80, "Begin"},
+    {EDIT_STYLE, 7, 17, 65, 12, 1002, 0x81, ""},
+    {EDIT_STYLE, 7, 70, 35, 12, 1006, 0x81, ""},
+    {STATIC_STYLE, 7, 60, 58, 8, 0xFFFF, 0x82, "Maximum (integer)"},
+    {STATIC_STYLE, 7, 7, 65, 8, 0xFFFF, 0x82, "Time Limit (seconds)"},
+    {STATIC_STYLE, 7, 34, 56, 8, 0xFFFF, 0x82, "Minimum (integer)"},
+    {EDIT_STYLE, 7, 44, 35, 12, 1007, 0x81, ""},
+    {EDIT_STYLE, 7, 96, 35, 12, 1009, 0x81, ""},
+    {STATIC_STYLE, 7, 86, 111, 8, 0xFFFF, 0x82, "Operations (separate with commas)"},
+};
+
+using Bytes = std::vector<unsigned char>;
+
+// Every read is bounds-checked: a damaged file fails checks instead of crashing.
+template <class T> const T *At(const Bytes &b, size_t offset) {
+    return offset <= b.size() && sizeof(T) <= b.size() - offset
+               ? reinterpret_cast<const T *>(b.data() + offset)
+               : nullptr;
+}
+
+// A dialog's string-or-ordinal: ordinals come back as "#n", strings as their ASCII text.
+std::string SzOrOrd(const Bytes &b, size_t &offset) {
+    const WORD *w = At<WORD>(b, offset);
+    if (w && *w == 0xFFFF) {
+        const WORD *ordinal = At<WORD>(b, offset + 2);
+        offset += 4;
+        return ordinal ? "#" + std::to_string(*ordinal) : "#?";
+    }
+    std::string s;
+    for (; (w = At<WORD>(b, offset)) && *w; offset += 2) s += *w < 0x80 ? char(*w) : '?';
+    offset += 2;
+    return s;
+}
+
+void CheckDialog(const Bytes &b) {
+    const DLGTEMPLATE *dialog = At<DLGTEMPLATE>(b, 0);
+    if (!dialog) return ok(false, "the dialog is cut off\n");
+    // A DLGTEMPLATEEX begins with 0xFFFF0001 where the style would be.
+    ok(dialog->style == 0x90C808C0 && dialog->dwExtendedStyle == 0, "dialog style %lx/%lx\n",
+       dialog->style, dialog->dwExtendedStyle);
+    ok(dialog->cdit == 9, "dialog items %u\n", dialog->cdit);
+    ok(dialog->x == 0 && dialog->y == 0 && dialog->cx == 125 && dialog->cy == 134,
+       "dialog rectangle %d,%d,%d,%d\n", dialog->x, dialog->y, dialog->cx, dialog->cy);
+    size_t offset = sizeof *dialog;
+    std::string menu = SzOrOrd(b, offset), cls = SzOrOrd(b, offset), title = SzOrOrd(b, offset);
+    ok(menu.empty() && cls.empty(), "menu \"%s\", class \"%s\"\n", menu.c_str(), cls.c_str());
+    ok(title == "Pellomir Startup", "caption \"%s\"\n", title.c_str());
+    const WORD *points = At<WORD>(b, offset);
+    offset += 2;
+    std::string face = SzOrOrd(b, offset);
+    ok(points && *points == 8 && face == "MS Sans Serif", "font %d \"%s\"\n", points ? *points : -1,
+       face.c_str());
+    for (unsigned i = 0; i < dialog->cdit && i < 9; ++i) {
+        offset = (offset + 3) & ~size_t(3);
+        const DLGITEMTEMPLATE *item = At<DLGITEMTEMPLATE>(b, offset);
+        if (!item) return ok(false, "item %u is cut off\n", i + 1);
+        const Control &want = CONTROLS[i];
+        offset += sizeof *item;
+        std::string itemClass = SzOrOrd(b, offset), text = SzOrOrd(b, offset);
+        const WORD *extra = At<WORD>(b, offset);
+        offset += 2 + (extra ? *extra : 0);
+        ok(item->id == want.id && itemClass == "#" + std::to_string(want.classOrdinal) &&
+               text == want.text,
+           "item %u: id %u, class %s, text \"%s\"\n", i + 1, item->id, itemClass.c_str(),
+           text.c_str());
+        ok(item->style == want.style && item->dwExtendedStyle == 0, "item %u style %lx/%lx\n",
+           i + 1, item->style, item->dwExtendedStyle);
+        ok(item->x == want.x && item->y == want.y && item->cx == want.cx && item->cy == want.cy,
+           "item %u rectangle %d,%d,%d,%d\n", i + 1, item->x, item->y, item->cx, item->cy);
+        ok(!extra || *extra == 0, "item %u has creation data\n", i + 1);
+    }
+}
+
+// Checks one exe; gives its size and its dialog resource's bytes.
+Bytes CheckExe(const char *path, WORD magic, WORD machine, size_t &size) {
+    Bytes b;
+    if (FILE *f = std::fopen(path, "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;) b.push_back(static_cast<unsigned char>(c));
+        std::fclose(f);
+    }
+    size = b.size();
+    const IMAGE_DOS_HEADER *dos = At<IMAGE_DOS_HEADER>(b, 0);
+    const IMAGE_NT_HEADERS32 *nt = dos ? At<IMAGE_NT_HEADERS32>(b, dos->e_lfanew) : nullptr;
+    ok(nt && dos->e_magic == IMAGE_DOS_SIGNATURE && nt->Signature == IMAGE_NT_SIGNATURE,
+       "%s is not a PE file (%u bytes read; is it built?)\n", path, unsigned(b.size()));
+    if (!nt) return {};
+    const IMAGE_FILE_HEADER &file = nt->FileHeader;
+    ok(nt->OptionalHeader.Magic == magic, "optional header magic %x\n", nt->OptionalHeader.Magic);
+    ok(file.Machine == machine, "machine %x\n", file.Machine);
+    if (nt->OptionalHeader.Magic != magic) return {};
+    // The two header layouts differ in size; these fields are read from the right one.
+    const IMAGE_DATA_DIRECTORY *dirs = nt->OptionalHeader.DataDirectory;
+    WORD subsystem = nt->OptionalHeader.Subsystem;
+    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        auto *nt64 = At<IMAGE_NT_HEADERS64>(b, dos->e_lfanew);
+        if (!nt64) return {};
+        dirs = nt64->OptionalHeader.DataDirectory, subsystem = nt64->OptionalHeader.Subsystem;
+    }
+    ok(subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %u\n", subsystem);
+    size_t sectionsAt = dos->e_lfanew + 4 + sizeof file + file.SizeOfOptionalHeader;
+    // File offset of an RVA, or 0 when no section holds it.
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (unsigned i = 0; i < file.NumberOfSections; ++i) {
+            auto *s = At<IMAGE_SECTION_HEADER>(b, sectionsAt + i * sizeof(IMAGE_SECTION_HEADER));
+            if (s && rva >= s->VirtualAddress && rva - s->VirtualAddress < s->SizeOfRawData)
+                return s->PointerToRawData + (rva - s->VirtualAddress);
+        }
+        return 0;
+    };
+
+    std::string imports;
+    size_t at = fileOffset(dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (const IMAGE_IMPORT_DESCRIPTOR *d;
+         at && (d = At<IMAGE_IMPORT_DESCRIPTOR>(b, at)) && d->Name; at += sizeof *d) {
+        std::string dll;
+        for (size_t i = fileOffset(d->Name); i && i < b.size() && b[i]; ++i) dll += char(b[i]);
+        bool allowed = false;
+        for (const char *name : ALLOWED_DLLS) allowed |= _stricmp(dll.c_str(), name) == 0;
+        ok(allowed, "imports from %s\n", dll.c_str());
+        imports += " " + dll;
+    }
+    ok(!imports.empty(), "no import table\n");
+    std::printf("%s imports:%s\n", path, imports.c_str());
+
+    // Three levels: type, name, language; each must hold exactly one entry.
+    Bytes dialog;
+    size_t root = fileOffset(dirs[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress), dirAt = root;
+    const char *const LEVEL[] = {"type", "id", "language"};
+    const WORD WANT[] = {WORD(reinterpret_cast<ULONG_PTR>(RT_DIALOG)), 101, 1033};
+    for (int level = 0; root && level < 3; ++level) {
+        auto *dir = At<IMAGE_RESOURCE_DIRECTORY>(b, dirAt);
+        auto *entry = At<IMAGE_RESOURCE_DIRECTORY_ENTRY>(b, dirAt + sizeof *dir);
+        if (!dir || !entry || entry->DataIsDirectory != (level < 2)) break;
+        int count = dir->NumberOfNamedEntries + dir->NumberOfIdEntries;
+        ok(count == 1, "%d resource entries at the %s level\n", count, LEVEL[level]);
+        ok(!entry->NameIsString && entry->Id == WANT[level], "resource %s %u\n", LEVEL[level],
+           entry->Id);
+        dirAt = root + entry->OffsetToDirectory;
+        auto *data = level == 2 ? At<IMAGE_RESOURCE_DATA_ENTRY>(b, dirAt) : nullptr;
+        size_t start = data ? fileOffset(data->OffsetToData) : 0;
+        if (start && start + data->Size <= b.size())
+            dialog.assign(b.begin() + start, b.begin() + start + data->Size);
+    }
+    ok(!dialog.empty(), "no dialog resource data\n");
+    if (!dialog.empty()) CheckDialog(dialog);
+    return dialog;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 3) {
+        std::printf("usage: pe_check PRODUCT_EXE TWIN_EXE\n");
+        return 2;
+    }
+    size_t size, twinSize;
+    Bytes product = CheckExe(argv[1], IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_FILE_MACHINE_I386, size);
+    Bytes twin =
+        CheckExe(argv[2], IMAGE_NT_OPTIONAL_HDR64_MAGIC, IMAGE_FILE_MACHINE_AMD64, twinSize);
+    ok(product == twin, "the dialog resources differ (%u and %u bytes)\n", unsigned(product.size()),
+       unsigned(twin.size()));
+    std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(size), SIZE_GOAL);
+    ok(size <= SIZE_GOAL, "product is %u bytes\n", unsigned(size));
+
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed != 0;
+}
