@@ -35,7 +35,7 @@ start() {
     rm -rf "$prefix"
     mkdir -p "$prefix"
     # One server for the whole run.
-    /usr/lib/wine/wineserver -p
+    /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
     # With no window manager, a managed window costs every GUI process 2 s at exit.
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
