@@ -15,8 +15,6 @@ want x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
 want /usr/i686-w64-mingw32/include/windows.h mingw-w64-i686-dev
 want /usr/x86_64-w64-mingw32/include/windows.h mingw-w64-x86-64-dev
 want /usr/lib/wine/wine64 wine64
-# The form's own font, "MS Sans Serif", and the caption buttons' Marlett.
-want /usr/share/wine/fonts/ms_sans_serif.ttf fonts-wine
 want Xvfb xvfb
 want xauth xauth
 want xvfb-run xvfb
