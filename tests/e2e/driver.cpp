@@ -1,0 +1,426 @@
+// Drives the launcher through its windows as a user would, one group of cases per run:
+//   driver startup|begin|nochild|notemplate <launcher.exe> <probe.exe>
+// Every case runs in a new scratch directory.
+#include <windows.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+
+static int passed, failed;
+static const char *current = "";
+
+static bool ok_(int line, bool cond, const char *format, ...) {
+    if (cond) return ++passed, true;
+    ++failed;
+    printf("driver.cpp:%d: [%s] Test failed: ", line, current);
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    return false;
+}
+#define ok(cond, ...) ok_(__LINE__, (cond), __VA_ARGS__)
+
+// A fault must fail the case, not hang it.
+static const DWORD TIMEOUT_MS = 10000;
+static const DWORD POLL_MS = 20;
+static const char FORM_CAPTION[] = "Pellomir Startup";
+static const int BEGIN = 1000;
+static const int FIELDS[4] = {1002, 1007, 1006, 1009}; // time limit, minimum, maximum, operations
+static char launcher[MAX_PATH], probe[MAX_PATH], tag[32];
+static char longText[601], longFile[700];
+
+// Bytes for a failure line: control characters escaped.
+static std::string Show(const std::string &bytes) {
+    std::string shown = "\"";
+    for (unsigned char c : bytes) {
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
+        shown += c >= 0x20 && c < 0x7f && c != '"' ? std::string(1, (char)c) : escaped;
+    }
+    return shown + "\"";
+}
+
+static std::string Slurp(const std::string &path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(no file)";
+    std::string bytes;
+    char chunk[4096];
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+static void Spill(const std::string &path, const std::string &bytes) {
+    // Renamed into place: the probe polls for some of these files.
+    std::string temporary = path + ".tmp";
+    HANDLE file =
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
+    CloseHandle(file);
+    MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// In the Wine prefix's %TEMP%, which every test session makes afresh.
+static std::string Scratch(const char *group, int index) {
+    char temp[MAX_PATH], dir[MAX_PATH + 64];
+    GetTempPathA(sizeof temp, temp);
+    snprintf(dir, sizeof dir, "%se2e-%lu-%s-%d", temp, GetCurrentProcessId(), group, index);
+    ok(CreateDirectoryA(dir, nullptr), "cannot make %s: %lu\n", dir, GetLastError());
+    return dir;
+}
+
+template <typename Check> static bool Poll(Check check, DWORD timeout = TIMEOUT_MS) {
+    for (DWORD waited = 0; !check(); waited += POLL_MS, Sleep(POLL_MS))
+        if (waited >= timeout) return false;
+    return true;
+}
+
+struct Launch {
+    std::string dir;
+    PROCESS_INFORMATION process;
+    HWND form;
+};
+
+static bool Start(Launch &run, const std::string &exe, const char *args) {
+    std::string command = "\"" + exe + "\"" + (args ? std::string(" ") + args : "");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    run.form = nullptr;
+    if (!ok(CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           run.dir.c_str(), &startup, &run.process),
+            "cannot start %s: %lu\n", exe.c_str(), GetLastError()))
+        return false;
+    // Idle: the form has been made and the message loop waits.
+    ok(WaitForInputIdle(run.process.hProcess, TIMEOUT_MS) == 0, "launcher never idle\n");
+    return true;
+}
+
+// A visible top-level dialog-class window of the process other than skip: the form or a box.
+static HWND VisibleDialog(const Launch &run, HWND skip) {
+    DWORD pid = 0;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, "#32770", nullptr));)
+        if (GetWindowThreadProcessId(hwnd, &pid),
+            pid == run.process.dwProcessId && hwnd != skip && IsWindowVisible(hwnd))
+            return hwnd;
+    return nullptr;
+}
+
+static HWND FindDialog(const Launch &run, HWND skip) {
+    HWND found = nullptr;
+    Poll([&] { return (found = VisibleDialog(run, skip)) != nullptr; });
+    return found;
+}
+
+static bool WaitVisible(HWND hwnd, bool visible) {
+    return Poll([&] { return !IsWindowVisible(hwnd) == !visible; });
+}
+
+// Sends only with a timeout: the launcher's one thread blocks while its child runs. Not
+// SMTO_ABORTIFHUNG: Wine may call a freshly started process hung under load.
+static LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_NORMAL, TIMEOUT_MS / 2, &result);
+    return (LRESULT)result;
+}
+
+static std::string Text(HWND hwnd) {
+    static char text[2048];
+    text[0] = 0;
+    Ask(hwnd, WM_GETTEXT, sizeof text, (LPARAM)text);
+    return text;
+}
+
+static std::string Caption(HWND hwnd) {
+    char text[256] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+static void Press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+static HWND WaitForm(Launch &run) {
+    run.form = FindDialog(run, nullptr);
+    if (!ok(run.form != nullptr, "no visible form\n")) return nullptr;
+    ok(Caption(run.form) == FORM_CAPTION, "form caption %s\n", Show(Caption(run.form)).c_str());
+    return run.form;
+}
+
+static void CheckFields(HWND form, const char *const expected[4], const char *when) {
+    for (int field = 0; field < 4; ++field) {
+        std::string text = Text(GetDlgItem(form, FIELDS[field]));
+        ok(text == expected[field], "%s: field %d holds %s, expected %s\n", when, FIELDS[field],
+           Show(text).c_str(), Show(expected[field]).c_str());
+    }
+}
+
+// The box's controls are asked, never the form: the form's thread is inside MessageBoxA.
+static HWND CheckBox(const Launch &run, const char *text, HWND owner, bool icon) {
+    HWND box = FindDialog(run, run.form);
+    if (!ok(box != nullptr, "no message box %s\n", Show(text).c_str())) return nullptr;
+    ok(Caption(box) == "Error", "box caption %s\n", Show(Caption(box)).c_str());
+    std::string said = Text(GetDlgItem(box, 0xFFFF));
+    ok(said == text, "box text %s, expected %s\n", Show(said).c_str(), Show(text).c_str());
+    ok(GetWindow(box, GW_OWNER) == owner, "box owner %p, expected %p\n",
+       (void *)GetWindow(box, GW_OWNER), (void *)owner);
+    for (int button = IDOK; button <= IDNO; ++button)
+        ok(!GetDlgItem(box, button) == (button != IDOK), "button %d shown: %d\n", button,
+           GetDlgItem(box, button) != nullptr);
+    // Wine's box has an icon control even without an icon: ask it whether it shows one.
+    bool shown = false;
+    for (HWND control = GetWindow(box, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT))
+        shown |= (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+                 Ask(control, STM_GETICON, 0, 0);
+    ok(shown == icon, "box shows an icon: %d, expected %d\n", shown, icon);
+    return box;
+}
+
+static void Dismiss(HWND box) {
+    Press(box, IDOK);
+    ok(Poll([&] { return !IsWindow(box); }), "message box still there after OK\n");
+}
+
+// Closes the form (if any), lets a waiting probe go, and returns the exit status.
+static DWORD Finish(Launch &run) {
+    Spill(run.dir + "\\go.txt", "0");
+    if (run.form) PostMessageA(run.form, WM_CLOSE, 0, 0);
+    DWORD status = STILL_ACTIVE;
+    if (ok(WaitForSingleObject(run.process.hProcess, TIMEOUT_MS) == WAIT_OBJECT_0,
+           "launcher still running\n"))
+        GetExitCodeProcess(run.process.hProcess, &status);
+    else
+        TerminateProcess(run.process.hProcess, 255);
+    CloseHandle(run.process.hThread);
+    CloseHandle(run.process.hProcess);
+    return status;
+}
+
+// ---- Startup: what the form shows, with and without config.ini.
+
+struct StartupCase {
+    const char *name, *ini, *args, *fields[4];
+};
+
+static const char MIXED[] = "time = 30\r\nmin=1\nRangeMax = 9\r\nops = add, sub";
+static const StartupCase STARTUP[] = {
+    {"lower case, long and short keys", MIXED, nullptr, {"30", "1", "9", "ADD, SUB"}},
+    {"no config.ini", nullptr, nullptr, {"", "", "", ""}},
+    {"one field", "\tOperations =  mul,div\n", nullptr, {"", "", "", "MUL,DIV"}},
+    {"arguments ignored", MIXED, "other.ini /time 5 -min=2", {"30", "1", "9", "ADD, SUB"}},
+};
+
+static void RunStartup(const StartupCase &test, int index) {
+    Launch run{Scratch("startup", index), {}, nullptr};
+    if (test.ini) Spill(run.dir + "\\config.ini", test.ini);
+    if (!Start(run, launcher, test.args)) return;
+    if (HWND form = WaitForm(run)) {
+        CheckFields(form, test.fields, "at startup");
+        // Another test's window may have taken the activation, and with it the thread's focus;
+        // the dialog gives back the focus it had when it is activated again.
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        SetForegroundWindow(form);
+        Poll([&] {
+            return GetGUIThreadInfo(run.process.dwThreadId, &gui) && gui.hwndActive == form;
+        });
+        ok(gui.hwndActive == form && gui.hwndFocus == GetDlgItem(form, BEGIN),
+           "active %p, focus on control %d; expected the form %p, Begin\n", (void *)gui.hwndActive,
+           GetDlgCtrlID(gui.hwndFocus), (void *)form);
+        for (int field : FIELDS) {
+            LRESULT limit = Ask(GetDlgItem(form, field), EM_GETLIMITTEXT, 0, 0);
+            ok(limit >= 30000, "field %d limited to %ld characters\n", field, (long)limit);
+        }
+    }
+    DWORD status = Finish(run);
+    ok(status == 0, "exit status %lu after closing the form\n", status);
+}
+
+// ---- Begin: config.ini written as typed, the child run, the form hidden meanwhile.
+
+struct BeginCase {
+    const char *name;
+    int exitCode, runs;
+    const char *fields[4], *file;
+};
+
+// clang-format off
+static const BeginCase BEGINS[] = {
+    {"typed text kept, two runs", 7, 2, {" 30 ", "-5", "abc", "add, Sub ,mul "},
+     "Timelimit =  30 \r\nRangeMin = -5\r\nRangeMax = abc\r\nOperations = add, Sub ,mul "},
+    {"empty fields", 0, 1, {"", "", "", ""},
+     "Timelimit = \r\nRangeMin = \r\nRangeMax = \r\nOperations = "},
+    {"600 characters", 0, 1, {longText, "1", "2", "x"}, longFile},
+};
+// clang-format on
+
+static const char OLD_INI[] =
+    "time=1\r\nmin=2\r\nmax=3\r\nops=4\r\n; older and longer than the new "
+    "file, so that it must be truncated\r\n";
+static const char CHILD_INI[] = "Timelimit = 99\r\nOperations = rewritten by the child";
+
+static std::string Field(const std::string &report, const char *key) {
+    size_t at = report.find(key);
+    if (at == std::string::npos) return "(not reported)";
+    at += strlen(key);
+    return report.substr(at, strcmp(key, "ini=") ? report.find('\n', at) - at : std::string::npos);
+}
+
+static void CheckChild(const Launch &run, const BeginCase &test) {
+    std::string report;
+    if (!ok(Poll([&] { return (report = Slurp(run.dir + "\\probe.txt")) != "(no file)"; }),
+            "no report from the child in the working directory\n"))
+        return;
+    ok(WaitVisible(run.form, false), "form visible while the child runs\n");
+
+    std::string command = Field(report, "cmd="), name = command, rest;
+    if (command[0] == '"' && command.find('"', 1) != std::string::npos)
+        name = command.substr(1, command.find('"', 1) - 1), rest = command.substr(name.size() + 2);
+    ok(name == "Bin\\Plurex.exe" && rest.find_first_not_of(' ') == std::string::npos,
+       "child command line %s\n", Show(command).c_str());
+    std::string cwd = Field(report, "cwd="), env = Field(report, "env=");
+    ok(!lstrcmpiA(cwd.c_str(), run.dir.c_str()), "child ran in %s\n", cwd.c_str());
+    ok(env == tag, "child environment has tag %s, expected %s\n", env.c_str(), tag);
+    ok(Field(report, "ini=") == test.file, "child saw config.ini %s\n",
+       Show(Field(report, "ini=")).c_str());
+
+    char orders[128];
+    snprintf(orders, sizeof orders, "%d\n%s", test.exitCode, CHILD_INI);
+    Spill(run.dir + "\\go.txt", orders);
+    ok(WaitVisible(run.form, true), "form hidden after the child ended\n");
+}
+
+static void RunBegin(const BeginCase &test, int index) {
+    Launch run{Scratch("begin", index), {}, nullptr};
+    Spill(run.dir + "\\config.ini", OLD_INI);
+    CreateDirectoryA((run.dir + "\\Bin").c_str(), nullptr);
+    ok(CopyFileA(probe, (run.dir + "\\Bin\\Plurex.exe").c_str(), FALSE), "cannot copy %s\n", probe);
+    if (!Start(run, launcher, nullptr)) return;
+    if (HWND form = WaitForm(run)) {
+        for (int field = 0; field < 4; ++field)
+            Ask(GetDlgItem(form, FIELDS[field]), WM_SETTEXT, 0, (LPARAM)test.fields[field]);
+        for (int round = 1; round <= test.runs; ++round) {
+            DeleteFileA((run.dir + "\\probe.txt").c_str());
+            DeleteFileA((run.dir + "\\go.txt").c_str());
+            Press(form, BEGIN);
+            CheckChild(run, test);
+            std::string now = Slurp(run.dir + "\\config.ini");
+            ok(now == CHILD_INI, "run %d: config.ini after the child %s\n", round,
+               Show(now).c_str());
+            CheckFields(form, test.fields, "after the child");
+        }
+    }
+    DWORD status = Finish(run);
+    ok(status == 0, "exit status %lu after closing the form\n", status);
+}
+
+// ---- No child: the start failure is reported over the form, which stays usable.
+
+struct NoChildCase {
+    const char *name, *plurex; // plurex: nullptr for no Bin folder, "" for an empty one
+};
+
+static const NoChildCase NOCHILD[] = {
+    {"no Bin folder", nullptr},
+    {"empty Bin folder", ""},
+    {"Plurex.exe is no program", "plain text, not a program\r\n"},
+};
+
+static void RunNoChild(const NoChildCase &test, int index) {
+    Launch run{Scratch("nochild", index), {}, nullptr};
+    if (test.plurex) CreateDirectoryA((run.dir + "\\Bin").c_str(), nullptr);
+    if (test.plurex && *test.plurex) Spill(run.dir + "\\Bin\\Plurex.exe", test.plurex);
+    if (!Start(run, launcher, nullptr)) return;
+    if (HWND form = WaitForm(run)) {
+        const char *times[2] = {"5", "6 "};
+        for (const char *time : times) {
+            Ask(GetDlgItem(form, FIELDS[0]), WM_SETTEXT, 0, (LPARAM)time);
+            Press(form, BEGIN);
+            HWND box = CheckBox(run, "Could not spawn process.", form, false);
+            ok(IsWindowVisible(form), "form hidden while the failure is shown\n");
+            std::string ini = Slurp(run.dir + "\\config.ini"),
+                        expected = std::string("Timelimit = ") + time +
+                                   "\r\nRangeMin = \r\nRangeMax = \r\nOperations = ";
+            ok(ini == expected, "config.ini %s, expected %s\n", Show(ini).c_str(),
+               Show(expected).c_str());
+            if (box) Dismiss(box);
+            ok(IsWindowVisible(form), "form hidden after the failure\n");
+        }
+    }
+    DWORD status = Finish(run);
+    ok(status == 0, "exit status %lu after closing the form\n", status);
+}
+
+// ---- No template: a copy of the launcher whose dialog 101 is gone cannot make its form.
+
+struct NoTemplateCase {
+    const char *name;
+    WORD renumbered; // 0: no resources at all; else the template under this id
+};
+
+static const NoTemplateCase NOTEMPLATE[] = {{"template removed", 0}, {"template renumbered", 102}};
+
+static void RunNoTemplate(const NoTemplateCase &test, int index) {
+    Launch run{Scratch("notemplate", index), {}, nullptr};
+    std::string copy = run.dir + "\\NoForm.exe";
+    ok(CopyFileA(launcher, copy.c_str(), FALSE), "cannot copy %s\n", launcher);
+    // Wine keeps a resource that UpdateResource is asked to delete; dropping them all works.
+    HMODULE original = LoadLibraryExA(launcher, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = FindResourceA(original, MAKEINTRESOURCEA(101), RT_DIALOG);
+    HANDLE update = BeginUpdateResourceA(copy.c_str(), TRUE);
+    ok(found && update &&
+           (!test.renumbered ||
+            UpdateResourceA(update, RT_DIALOG, MAKEINTRESOURCEA(test.renumbered),
+                            MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                            LockResource(LoadResource(original, found)),
+                            SizeofResource(original, found))) &&
+           EndUpdateResourceA(update, FALSE),
+       "cannot rewrite the resources: %lu\n", GetLastError());
+    FreeLibrary(original);
+    if (!Start(run, copy, nullptr)) return;
+    if (HWND box = CheckBox(run, "Could not create window.", nullptr, true)) {
+        HWND other = VisibleDialog(run, box);
+        ok(!other, "another window %s besides the box\n", Show(Caption(other)).c_str());
+        Dismiss(box);
+    }
+    DWORD status = Finish(run);
+    ok(status == 1, "exit status %lu, expected 1\n", status);
+}
+
+template <typename Case, size_t N>
+static bool Group(const char *chosen, const char *group, const Case (&cases)[N],
+                  void (*run)(const Case &, int)) {
+    if (strcmp(chosen, group)) return false;
+    for (size_t index = 0; index < N; ++index)
+        current = cases[index].name, run(cases[index], (int)index);
+    return true;
+}
+
+int main(int argc, char **argv) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    // Wine can take 10 s to start its desktop process: better here than inside a case.
+    GetDesktopWindow();
+    if (argc != 4) return printf("usage: driver <group> <launcher.exe> <probe.exe>\n"), 2;
+    // Wine takes a Unix path as one on the current drive; the full form serves every call.
+    GetFullPathNameA(argv[2], sizeof launcher, launcher, nullptr);
+    GetFullPathNameA(argv[3], sizeof probe, probe, nullptr);
+    snprintf(tag, sizeof tag, "e2e-%lu", GetCurrentProcessId());
+    SetEnvironmentVariableA("PELLOMIR_E2E_TAG", tag);
+    for (size_t i = 0; i < sizeof longText - 1; ++i) longText[i] = (char)('a' + i % 26);
+    snprintf(longFile, sizeof longFile,
+             "Timelimit = %.511s\r\nRangeMin = 1\r\nRangeMax = 2\r\nOperations = x", longText);
+
+    const char *group = argv[1];
+    if (!Group(group, "startup", STARTUP, RunStartup) && !Group(group, "begin", BEGINS, RunBegin) &&
+        !Group(group, "nochild", NOCHILD, RunNoChild) &&
+        !Group(group, "notemplate", NOTEMPLATE, RunNoTemplate))
+        return printf("unknown group %s\n", group), 2;
+    printf("%d passed, %d failed\n", passed, failed);
+    return failed ? 1 : 0;
+}
