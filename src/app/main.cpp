@@ -4,8 +4,8 @@
 #include "ui/startup_dialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr,
-                                     StartupDialogProc, 0);
+    HWND dialog =
+        CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, StartupDialogProc, 0);
     if (!dialog) {
         MessageBoxA(nullptr, "Could not create window.", "Error", MB_ICONWARNING);
         return 1;

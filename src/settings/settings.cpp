@@ -89,10 +89,12 @@ struct KeyName {
     SettingField field;
 };
 
+// In the order they are tried; each field has a long and a short key.
 const KeyName KEY_NAMES[] = {
-    {"TIMELIMIT", TimeLimit}, {"TIME", TimeLimit},        {"RANGEMIN", RangeMin},
-    {"MIN", RangeMin},        {"RANGEMAX", RangeMax},     {"MAX", RangeMax},
-    {"OPERATIONS", Operations}, {"OPS", Operations},
+    {"TIMELIMIT", TimeLimit},   {"TIME", TimeLimit}, //
+    {"RANGEMIN", RangeMin},     {"MIN", RangeMin},   //
+    {"RANGEMAX", RangeMax},     {"MAX", RangeMax},   //
+    {"OPERATIONS", Operations}, {"OPS", Operations}, //
 };
 
 void ApplyLine(SettingsRecord &record, char *line) {

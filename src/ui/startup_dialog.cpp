@@ -45,12 +45,8 @@ INT_PTR CALLBACK StartupDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_BEGIN) SaveFormAndLaunch(hwnd);
         return TRUE;
-    case WM_CLOSE:
-        DestroyWindow(hwnd);
-        return TRUE;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return TRUE;
+    case WM_CLOSE: DestroyWindow(hwnd); return TRUE;
+    case WM_DESTROY: PostQuitMessage(0); return TRUE;
     }
     return FALSE;
 }

@@ -37,6 +37,4 @@ void Parse(const char *path) {
 
 } // namespace
 
-int main(int argc, char **argv) {
-    return RunBench(argc, argv, Parse);
-}
+int main(int argc, char **argv) { return RunBench(argc, argv, Parse); }

@@ -1,10 +1,6 @@
 #include "bench.h"
 #include "settings/settings.h"
 
-static void Parse(const char *path) {
-    ReadSettingsFile(path);
-}
+static void Parse(const char *path) { ReadSettingsFile(path); }
 
-int main(int argc, char **argv) {
-    return RunBench(argc, argv, Parse);
-}
+int main(int argc, char **argv) { return RunBench(argc, argv, Parse); }
