@@ -74,10 +74,11 @@ bool WaitForFile(const char *path) {
     return false;
 }
 
+// Not SMTO_ABORTIFHUNG: under load Wine may call a freshly started process hung.
 bool SendText(HWND hwnd, UINT message, WPARAM size, const char *text) {
     DWORD_PTR result;
-    return SendMessageTimeoutA(hwnd, message, size, reinterpret_cast<LPARAM>(text),
-                               SMTO_ABORTIFHUNG, TIMEOUT_MS, &result) != 0;
+    return SendMessageTimeoutA(hwnd, message, size, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                               TIMEOUT_MS, &result) != 0;
 }
 
 // The message is the first static control with text; the icon's has none.
