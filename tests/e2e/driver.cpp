@@ -2,25 +2,11 @@
 //   driver startup|begin|nochild|notemplate <launcher.exe> <probe.exe>
 // Every case runs in a new scratch directory.
 #include <windows.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <string>
 
-static int passed, failed;
-static const char *current = "";
-
-static bool ok_(int line, bool cond, const char *format, ...) {
-    if (cond) return ++passed, true;
-    ++failed;
-    printf("driver.cpp:%d: [%s] Test failed: ", line, current);
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    return false;
-}
-#define ok(cond, ...) ok_(__LINE__, (cond), __VA_ARGS__)
+#include "ok.h"
 
 // A fault must fail the case, not hang it.
 static const DWORD TIMEOUT_MS = 10000;
@@ -398,7 +384,7 @@ static bool Group(const char *chosen, const char *group, const Case (&cases)[N],
                   void (*run)(const Case &, int)) {
     if (strcmp(chosen, group)) return false;
     for (size_t index = 0; index < N; ++index)
-        current = cases[index].name, run(cases[index], (int)index);
+        okContext = cases[index].name, run(cases[index], (int)index);
     return true;
 }
 
@@ -421,6 +407,5 @@ int main(int argc, char **argv) {
         !Group(group, "nochild", NOCHILD, RunNoChild) &&
         !Group(group, "notemplate", NOTEMPLATE, RunNoTemplate))
         return printf("unknown group %s\n", group), 2;
-    printf("%d passed, %d failed\n", passed, failed);
-    return failed ? 1 : 0;
+    return OkSummary();
 }

@@ -5,16 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "ok.h"
+
 static_assert(sizeof(DLGTEMPLATE) == 18 && sizeof(DLGITEMTEMPLATE) == 18, "packed as stored");
 
 namespace {
-
-int passed, failed;
-
-#define ok(cond, ...)                                                                              \
-    ((cond) ? (void)++passed                                                                       \
-            : (void)(++failed, std::printf("pe_check.cpp:%d: Test failed: ", __LINE__),            \
-                     std::printf(__VA_ARGS__)))
 
 const unsigned SIZE_GOAL = 23040;
 const char *const ALLOWED_DLLS[] = {"KERNEL32.dll", "USER32.dll", "msvcrt.dll"};
@@ -63,7 +58,7 @@ std::string SzOrOrd(const Bytes &b, size_t &offset) {
 
 void CheckDialog(const Bytes &b) {
     const DLGTEMPLATE *dialog = At<DLGTEMPLATE>(b, 0);
-    if (!dialog) return ok(false, "the dialog is cut off\n");
+    if (!ok(dialog, "the dialog is cut off\n")) return;
     // A DLGTEMPLATEEX begins with 0xFFFF0001 where the style would be.
     ok(dialog->style == 0x90C808C0 && dialog->dwExtendedStyle == 0, "dialog style %lx/%lx\n",
        dialog->style, dialog->dwExtendedStyle);
@@ -82,7 +77,7 @@ void CheckDialog(const Bytes &b) {
     for (unsigned i = 0; i < dialog->cdit && i < 9; ++i) {
         offset = (offset + 3) & ~size_t(3);
         const DLGITEMTEMPLATE *item = At<DLGITEMTEMPLATE>(b, offset);
-        if (!item) return ok(false, "item %u is cut off\n", i + 1);
+        if (!ok(item, "item %u is cut off\n", i + 1)) return;
         const Control &want = CONTROLS[i];
         offset += sizeof *item;
         std::string itemClass = SzOrOrd(b, offset), text = SzOrOrd(b, offset);
@@ -191,6 +186,5 @@ int main(int argc, char **argv) {
     std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(size), SIZE_GOAL);
     ok(size <= SIZE_GOAL, "product is %u bytes\n", unsigned(size));
 
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed != 0;
+    return OkSummary();
 }

@@ -6,15 +6,9 @@
 #include <cstring>
 
 #include "launch/launch.h"
+#include "ok.h"
 
 namespace {
-
-int passed, failed;
-
-#define ok(cond, ...)                                                                              \
-    ((cond) ? (void)++passed                                                                       \
-            : (void)(++failed, std::printf("wait_test.cpp:%d: Test failed: ", __LINE__),           \
-                     std::printf(__VA_ARGS__)))
 
 HWND form;
 DWORD waitResult; // what the fake wait returns in the current row
@@ -143,6 +137,5 @@ int main() {
         ok(!seen.formVisibleInBox, "the form was visible with the box\n");
     }
     DestroyWindow(form);
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed != 0;
+    return OkSummary();
 }
