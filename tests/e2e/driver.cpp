@@ -6,6 +6,7 @@
 #include <string.h>
 #include <string>
 
+#include "file_bytes.h"
 #include "ok.h"
 
 // A fault must fail the case, not hang it.
@@ -31,24 +32,7 @@ static std::string Show(const std::string &bytes) {
 static std::string Slurp(const std::string &path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(no file)";
-    std::string bytes;
-    char chunk[4096];
-    DWORD got;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-static void Spill(const std::string &path, const std::string &bytes) {
-    // Renamed into place: the probe polls for some of these files.
-    std::string temporary = path + ".tmp";
-    HANDLE file =
-        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD put;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &put, nullptr);
-    CloseHandle(file);
-    MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return file == INVALID_HANDLE_VALUE ? "(no file)" : ReadAndClose(file);
 }
 
 // In the Wine prefix's %TEMP%, which every test session makes afresh.
@@ -183,7 +167,7 @@ static void Dismiss(HWND box) {
 
 // Closes the form (if any), lets a waiting probe go, and returns the exit status.
 static DWORD Finish(Launch &run) {
-    Spill(run.dir + "\\go.txt", "0");
+    PutInPlace(run.dir + "\\go.txt", "0");
     if (run.form) PostMessageA(run.form, WM_CLOSE, 0, 0);
     DWORD status = STILL_ACTIVE;
     if (ok(WaitForSingleObject(run.process.hProcess, TIMEOUT_MS) == WAIT_OBJECT_0,
@@ -212,7 +196,7 @@ static const StartupCase STARTUP[] = {
 
 static void RunStartup(const StartupCase &test, int index) {
     Launch run{Scratch("startup", index), {}, nullptr};
-    if (test.ini) Spill(run.dir + "\\config.ini", test.ini);
+    if (test.ini) PutInPlace(run.dir + "\\config.ini", test.ini);
     if (!Start(run, launcher, test.args)) return;
     if (HWND form = WaitForm(run)) {
         CheckFields(form, test.fields, "at startup");
@@ -286,13 +270,13 @@ static void CheckChild(const Launch &run, const BeginCase &test) {
 
     char orders[128];
     snprintf(orders, sizeof orders, "%d\n%s", test.exitCode, CHILD_INI);
-    Spill(run.dir + "\\go.txt", orders);
+    PutInPlace(run.dir + "\\go.txt", orders);
     ok(WaitVisible(run.form, true), "form hidden after the child ended\n");
 }
 
 static void RunBegin(const BeginCase &test, int index) {
     Launch run{Scratch("begin", index), {}, nullptr};
-    Spill(run.dir + "\\config.ini", OLD_INI);
+    PutInPlace(run.dir + "\\config.ini", OLD_INI);
     CreateDirectoryA((run.dir + "\\Bin").c_str(), nullptr);
     ok(CopyFileA(probe, (run.dir + "\\Bin\\Plurex.exe").c_str(), FALSE), "cannot copy %s\n", probe);
     if (!Start(run, launcher, nullptr)) return;
@@ -329,7 +313,7 @@ static const NoChildCase NOCHILD[] = {
 static void RunNoChild(const NoChildCase &test, int index) {
     Launch run{Scratch("nochild", index), {}, nullptr};
     if (test.plurex) CreateDirectoryA((run.dir + "\\Bin").c_str(), nullptr);
-    if (test.plurex && *test.plurex) Spill(run.dir + "\\Bin\\Plurex.exe", test.plurex);
+    if (test.plurex && *test.plurex) PutInPlace(run.dir + "\\Bin\\Plurex.exe", test.plurex);
     if (!Start(run, launcher, nullptr)) return;
     if (HWND form = WaitForm(run)) {
         const char *times[2] = {"5", "6 "};
