@@ -1,7 +1,8 @@
 #!/bin/bash
 # ./run.sh [--update-screenshot]
 # Installs what is missing, builds the product (build/win32) and its x86_64 twin (build/win64),
-# and starts the launcher in its build folder, where it finds config.ini and Bin\Plurex.exe.
+# and starts the product in its build folder, where it finds config.ini and Bin\Plurex.exe; the
+# twin runs only where this machine cannot run 32-bit code.
 # On a display the form is yours until you close it; with no display a scripted session runs
 # on a virtual X server and leaves a picture of the form in build/<preset>/screenshot.png,
 # which --update-screenshot (always made without a display) also copies to docs/.
@@ -21,26 +22,16 @@ for preset in win32 win64; do
     cmake --build --preset $preset -j2 >/dev/null
 done
 
-build=
-stop_wine() { [ -z "$build" ] || cmake/wine-session.sh stop "$build"; build=; }
-start_wine() { build=$1 && cmake/wine-session.sh start "$build" >/dev/null; }
-trap stop_wine EXIT
+prefix=$PWD/build/wineprefix
+trap 'cmake/wine-session.sh stop "$prefix"' EXIT
 trap 'exit 130' INT TERM
-
-# Tried for real: the 32-bit loader may be missing, or the kernel may refuse to execute it.
-runs_32bit() {
-    [ -x /usr/lib/wine/wine ] || return 1
-    start_wine build/win32
-    case $(timeout 60 build/win32/wine-run.sh build/win32/tools/demo/demo.exe 2>/dev/null) in
-    Usage:*) return 0 ;;
-    esac
-    stop_wine && return 1
-}
-if runs_32bit; then
-    echo "Running the product, build/win32"
+cmake/wine-session.sh start "$prefix" >/dev/null
+if cmake/runs-32bit.sh build/win32; then
+    build=build/win32
+    echo "Running the product, $build"
 else
-    echo "Wine cannot start 32-bit programs here, so the x86_64 twin build/win64 runs instead"
-    start_wine build/win64
+    build=build/win64
+    echo "Wine cannot start 32-bit programs here, so the x86_64 twin $build runs instead"
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -62,7 +53,7 @@ rm -f "$shot" "$build/screenshot.signal"
         case $line in
         "Form ready for a screenshot at "*)
             geometry=${line#Form ready for a screenshot at } && geometry=${geometry%%;*}
-            if DISPLAY=$(cat "$build/wineprefix.display") import -window root png:- |
+            if DISPLAY=$(cat "$prefix.display") import -window root png:- |
                 convert - -crop "$geometry" +repage "$shot"; then
                 echo "Saved $shot"
             else

@@ -15,15 +15,22 @@ want x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
 want /usr/i686-w64-mingw32/include/windows.h mingw-w64-i686-dev
 want /usr/x86_64-w64-mingw32/include/windows.h mingw-w64-x86-64-dev
 want /usr/lib/wine/wine64 wine64
+# Wine's 32-bit side, which runs the product itself.
+want /usr/lib/wine/wine wine32:i386
+want /usr/share/wine/fonts/ms_sans_serif.ttf fonts-wine
 want Xvfb xvfb
 want xauth xauth
 want xvfb-run xvfb
 want /usr/include/ini.h libinih-dev
-want convert imagemagick
+# import, not convert: some machines have a convert of their own that is no ImageMagick.
+want import imagemagick
 want pkg-config pkg-config
 [ -n "$need" ] || exit 0
 echo "Installing:$need"
 export DEBIAN_FRONTEND=noninteractive
+case $need in
+*:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+esac
 apt-get update -q >/dev/null
 # shellcheck disable=SC2086
 apt-get install -y -q --no-install-recommends $need >/dev/null
