@@ -5,39 +5,40 @@
 
 namespace {
 
-const int END_OF_FILE = -1;
-const int END_OF_FILE_MARK = 0x1A;
+const int NO_MORE_BYTES = -1;
+const int CONTROL_Z = 0x1A; // the text-mode end of a file
 
 // Reads a file under its byte rules: CR LF reads as LF, a lone CR is kept,
 // and the first 0x1A ends the file. Binary stdio below, so no runtime translates twice.
 struct ByteSource {
     FILE *file;
     size_t next, size;
-    bool ended;
+    bool lastBlock;
     unsigned char block[4096];
 };
 
 int PeekByte(ByteSource &source) {
     if (source.next == source.size) {
-        if (source.ended) return END_OF_FILE;
+        if (source.lastBlock) return NO_MORE_BYTES;
         source.next = 0;
         source.size = fread(source.block, 1, sizeof source.block, source.file);
-        // A read error ends the file just as its end does.
-        if (source.size == 0) source.ended = true;
-        if (source.ended) return END_OF_FILE;
+        // A short read, at the end of the file or on a read error, is the last: whatever a later
+        // read might bring (an error that passed, a file that grew) lies past the end.
+        source.lastBlock = source.size < sizeof source.block;
+        if (source.size == 0) return NO_MORE_BYTES;
     }
     int byte = source.block[source.next];
-    if (byte == END_OF_FILE_MARK) {
-        source.ended = true;
+    if (byte == CONTROL_Z) {
+        source.lastBlock = true;
         source.size = source.next;
-        return END_OF_FILE;
+        return NO_MORE_BYTES;
     }
     return byte;
 }
 
 int NextByte(ByteSource &source) {
     int byte = PeekByte(source);
-    if (byte == END_OF_FILE) return byte;
+    if (byte == NO_MORE_BYTES) return byte;
     ++source.next;
     // The peek may refill the block: a CR that ended the last block still pairs with its LF.
     if (byte == '\r' && PeekByte(source) == '\n') {
@@ -50,7 +51,7 @@ int NextByte(ByteSource &source) {
 void SkipRestOfLine(ByteSource &source) {
     int byte;
     do byte = NextByte(source);
-    while (byte != END_OF_FILE && byte != '\n');
+    while (byte != NO_MORE_BYTES && byte != '\n');
 }
 
 // Stores up to MAX_FIELD_TEXT - 1 bytes of the next line. A longer line keeps its head and
@@ -58,8 +59,8 @@ void SkipRestOfLine(ByteSource &source) {
 bool ReadLine(ByteSource &source, char (&line)[MAX_FIELD_TEXT]) {
     int length = 0;
     int byte = NextByte(source);
-    bool gotLine = byte != END_OF_FILE;
-    while (byte != END_OF_FILE && byte != '\n') {
+    bool gotLine = byte != NO_MORE_BYTES;
+    while (byte != NO_MORE_BYTES && byte != '\n') {
         if (length == MAX_FIELD_TEXT - 1) {
             SkipRestOfLine(source);
             break;
@@ -115,11 +116,17 @@ void ApplyLine(SettingsRecord &record, char *line) {
     }
 }
 
-const char *const LABELS[SETTING_FIELD_COUNT] = {
-    "Timelimit = ",
-    "RangeMin = ",
-    "RangeMax = ",
-    "Operations = ",
+struct Label {
+    SettingField field;
+    const char *text;
+};
+
+// The lines of the file, in the order they are written.
+const Label LABELS[] = {
+    {TimeLimit, "Timelimit = "},
+    {RangeMin, "RangeMin = "},
+    {RangeMax, "RangeMax = "},
+    {Operations, "Operations = "},
 };
 
 // Every LF, at a line end or inside a value, goes to disk as CR LF; no other byte changes.
@@ -169,10 +176,10 @@ SettingsRecord ReadSettingsFile(const char *path) {
 void WriteSettingsFile(const char *path, const char *const values[SETTING_FIELD_COUNT]) {
     FILE *file = fopen(path, "wb");
     if (!file) return;
-    for (int field = 0; field < SETTING_FIELD_COUNT; ++field) {
-        WriteText(file, LABELS[field]);
-        WriteText(file, values[field]);
-        if (field != Operations) WriteText(file, "\n");
+    for (const Label &label : LABELS) {
+        WriteText(file, label.text);
+        WriteText(file, values[label.field]);
+        if (label.field != Operations) WriteText(file, "\n");
         fflush(file);
     }
     fclose(file);

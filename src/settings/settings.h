@@ -1,11 +1,12 @@
 // The settings file "config.ini": a lenient reader and a fixed four-line writer.
-// Portable C++ over binary stdio; no Windows header, no allocation.
+// Portable C++ over binary stdio, with no Windows header; it allocates nothing beyond what stdio
+// takes for an open file and its buffer.
 #pragma once
 
 constexpr int MAX_FIELD_TEXT = 512;
 
 enum SettingField { TimeLimit, RangeMin, RangeMax, Operations };
-constexpr int SETTING_FIELD_COUNT = 4;
+constexpr int SETTING_FIELD_COUNT = Operations + 1;
 
 struct SettingValue {
     bool present;

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <string>
 
+#include "box.h"
 #include "file_bytes.h"
 #include "ok.h"
 
@@ -16,6 +17,7 @@ static const char FORM_CAPTION[] = "Pellomir Startup";
 static const int BEGIN = 1000;
 static const int FIELDS[4] = {1002, 1007, 1006, 1009}; // time limit, minimum, maximum, operations
 static char launcher[MAX_PATH], probe[MAX_PATH], tag[32];
+static HANDLE heirloom; // inheritable: the launcher has it, its child must not
 static char longText[601], longFile[700];
 
 // Bytes for a failure line: control characters escaped.
@@ -66,7 +68,7 @@ static bool Start(Launch &run, const std::string &exe, const char *args) {
     // refuse a start once, so a refusal is noted and tried again.
     BOOL started = FALSE;
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+        started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                  run.dir.c_str(), &startup, &run.process);
         if (started) break;
         printf("note: start %d of %s refused: error %lu\n", attempt, exe.c_str(), GetLastError());
@@ -80,11 +82,11 @@ static bool Start(Launch &run, const std::string &exe, const char *args) {
 
 // A visible top-level dialog-class window of the process other than skip: the form or a box.
 static HWND VisibleDialog(const Launch &run, HWND skip) {
-    DWORD pid = 0;
-    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, "#32770", nullptr));)
-        if (GetWindowThreadProcessId(hwnd, &pid),
-            pid == run.process.dwProcessId && hwnd != skip && IsWindowVisible(hwnd))
-            return hwnd;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, "#32770", nullptr));) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == run.process.dwProcessId && hwnd != skip && IsWindowVisible(hwnd)) return hwnd;
+    }
     return nullptr;
 }
 
@@ -119,8 +121,17 @@ static std::string Caption(HWND hwnd) {
     return text;
 }
 
-static void Press(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+static void Press(HWND dialog, int id, WORD code = BN_CLICKED) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)GetDlgItem(dialog, id));
+}
+
+// Keys as typed, unshifted: only TranslateMessage in the launcher's loop makes characters of them.
+static void Type(HWND hwnd, const char *keys) {
+    for (; *keys; ++keys) {
+        UINT key = LOBYTE(VkKeyScanA(*keys)), scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+        PostMessageA(hwnd, WM_KEYDOWN, key, 1 | scan << 16);
+        PostMessageA(hwnd, WM_KEYUP, key, 1 | scan << 16 | 3u << 30);
+    }
 }
 
 static HWND WaitForm(Launch &run) {
@@ -142,21 +153,12 @@ static void CheckFields(HWND form, const char *const expected[4], const char *wh
 static HWND CheckBox(const Launch &run, const char *text, HWND owner, bool icon) {
     HWND box = FindDialog(run, run.form);
     if (!ok(box != nullptr, "no message box %s\n", Show(text).c_str())) return nullptr;
-    ok(Caption(box) == "Error", "box caption %s\n", Show(Caption(box)).c_str());
-    std::string said = Text(GetDlgItem(box, 0xFFFF));
-    ok(said == text, "box text %s, expected %s\n", Show(said).c_str(), Show(text).c_str());
-    ok(GetWindow(box, GW_OWNER) == owner, "box owner %p, expected %p\n",
-       (void *)GetWindow(box, GW_OWNER), (void *)owner);
-    for (int button = IDOK; button <= IDNO; ++button)
-        ok(!GetDlgItem(box, button) == (button != IDOK), "button %d shown: %d\n", button,
-           GetDlgItem(box, button) != nullptr);
-    // Wine's box has an icon control even without an icon: ask it whether it shows one.
-    bool shown = false;
-    for (HWND control = GetWindow(box, GW_CHILD); control;
-         control = GetWindow(control, GW_HWNDNEXT))
-        shown |= (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-                 Ask(control, STM_GETICON, 0, 0);
-    ok(shown == icon, "box shows an icon: %d, expected %d\n", shown, icon);
+    BoxView view = ReadBox(box);
+    ok(!strcmp(view.text, text) && !strcmp(view.caption, "Error"), "box %s captioned %s\n",
+       Show(view.text).c_str(), Show(view.caption).c_str());
+    ok(view.owner == owner, "box owner %p, expected %p\n", (void *)view.owner, (void *)owner);
+    ok(view.buttons == 1u << IDOK && !view.icon == !icon && !view.topmost,
+       "box buttons %#x, icon %p, topmost %d\n", view.buttons, (void *)view.icon, view.topmost);
     return box;
 }
 
@@ -205,12 +207,24 @@ static void RunStartup(const StartupCase &test, int index) {
         GUITHREADINFO gui{};
         gui.cbSize = sizeof gui;
         SetForegroundWindow(form);
+        HWND begin = GetDlgItem(form, BEGIN);
         Poll([&] {
-            return GetGUIThreadInfo(run.process.dwThreadId, &gui) && gui.hwndActive == form;
+            GetGUIThreadInfo(run.process.dwThreadId, &gui);
+            return gui.hwndActive == form && gui.hwndFocus;
         });
-        ok(gui.hwndActive == form && gui.hwndFocus == GetDlgItem(form, BEGIN),
+        ok(gui.hwndActive == form && gui.hwndFocus == begin,
            "active %p, focus on control %d; expected the form %p, Begin\n", (void *)gui.hwndActive,
            GetDlgCtrlID(gui.hwndFocus), (void *)form);
+        // No dialog manager in the loop: Tab is the button's own key and moves nothing.
+        Type(begin, "\t");
+        int moved = 0;
+        Poll(
+            [&] {
+                GetGUIThreadInfo(run.process.dwThreadId, &gui);
+                return (moved = GetDlgCtrlID(gui.hwndFocus)) != 0 && moved != BEGIN;
+            },
+            500);
+        ok(moved == 0 || moved == BEGIN, "Tab moved the focus to control %d\n", moved);
         for (int field : FIELDS) {
             LRESULT limit = Ask(GetDlgItem(form, field), EM_GETLIMITTEXT, 0, 0);
             ok(limit >= 30000, "field %d limited to %ld characters\n", field, (long)limit);
@@ -258,13 +272,17 @@ static void CheckChild(const Launch &run, const BeginCase &test) {
     ok(WaitVisible(run.form, false), "form visible while the child runs\n");
 
     std::string command = Field(report, "cmd="), name = command, rest;
-    if (command[0] == '"' && command.find('"', 1) != std::string::npos)
-        name = command.substr(1, command.find('"', 1) - 1), rest = command.substr(name.size() + 2);
+    if (command[0] == '"' && command.find('"', 1) != std::string::npos) {
+        name = command.substr(1, command.find('"', 1) - 1);
+        rest = command.substr(name.size() + 2);
+    }
     ok(name == "Bin\\Plurex.exe" && rest.find_first_not_of(' ') == std::string::npos,
        "child command line %s\n", Show(command).c_str());
     std::string cwd = Field(report, "cwd="), env = Field(report, "env=");
     ok(!lstrcmpiA(cwd.c_str(), run.dir.c_str()), "child ran in %s\n", cwd.c_str());
     ok(env == tag, "child environment has tag %s, expected %s\n", env.c_str(), tag);
+    std::string start = Field(report, "start=");
+    ok(start == "flags=0 show=0 inherited=0", "child started with %s\n", start.c_str());
     ok(Field(report, "ini=") == test.file, "child saw config.ini %s\n",
        Show(Field(report, "ini=")).c_str());
 
@@ -316,10 +334,20 @@ static void RunNoChild(const NoChildCase &test, int index) {
     if (test.plurex && *test.plurex) PutInPlace(run.dir + "\\Bin\\Plurex.exe", test.plurex);
     if (!Start(run, launcher, nullptr)) return;
     if (HWND form = WaitForm(run)) {
+        // Set, then typed over, and pressed with another notification code in the high word.
         const char *times[2] = {"5", "6 "};
         for (const char *time : times) {
-            Ask(GetDlgItem(form, FIELDS[0]), WM_SETTEXT, 0, (LPARAM)time);
-            Press(form, BEGIN);
+            HWND edit = GetDlgItem(form, FIELDS[0]);
+            if (time == times[0]) {
+                Ask(edit, WM_SETTEXT, 0, (LPARAM)time);
+                Press(form, BEGIN);
+            } else {
+                Ask(edit, EM_SETSEL, 0, -1);
+                Type(edit, time);
+                ok(Poll([&] { return Text(edit) == time; }), "typed %s, the field shows %s\n",
+                   Show(time).c_str(), Show(Text(edit)).c_str());
+                Press(form, BEGIN, BN_DOUBLECLICKED);
+            }
             HWND box = CheckBox(run, "Could not spawn process.", form, false);
             ok(IsWindowVisible(form), "form hidden while the failure is shown\n");
             std::string ini = Slurp(run.dir + "\\config.ini"),
@@ -375,8 +403,10 @@ template <typename Case, size_t N>
 static bool Group(const char *chosen, const char *group, const Case (&cases)[N],
                   void (*run)(const Case &, int)) {
     if (strcmp(chosen, group)) return false;
-    for (size_t index = 0; index < N; ++index)
-        okContext = cases[index].name, run(cases[index], (int)index);
+    for (size_t index = 0; index < N; ++index) {
+        okContext = cases[index].name;
+        run(cases[index], (int)index);
+    }
     return true;
 }
 
@@ -384,12 +414,20 @@ int main(int argc, char **argv) {
     setvbuf(stdout, nullptr, _IONBF, 0);
     // Wine can take 10 s to start its desktop process: better here than inside a case.
     GetDesktopWindow();
-    if (argc != 4) return printf("usage: driver <group> <launcher.exe> <probe.exe>\n"), 2;
+    if (argc != 4) {
+        printf("usage: driver <group> <launcher.exe> <probe.exe>\n");
+        return 2;
+    }
     // Wine takes a Unix path as one on the current drive; the full form serves every call.
     GetFullPathNameA(argv[2], sizeof launcher, launcher, nullptr);
     GetFullPathNameA(argv[3], sizeof probe, probe, nullptr);
     snprintf(tag, sizeof tag, "e2e-%lu", GetCurrentProcessId());
     SetEnvironmentVariableA("PELLOMIR_E2E_TAG", tag);
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    heirloom = CreateEventA(&inheritable, TRUE, FALSE, nullptr);
+    char handle[32];
+    snprintf(handle, sizeof handle, "%p", (void *)heirloom);
+    SetEnvironmentVariableA("PELLOMIR_E2E_HANDLE", handle);
     for (size_t i = 0; i < sizeof longText - 1; ++i) longText[i] = (char)('a' + i % 26);
     snprintf(longFile, sizeof longFile,
              "Timelimit = %.511s\r\nRangeMin = 1\r\nRangeMax = 2\r\nOperations = x", longText);
@@ -397,7 +435,9 @@ int main(int argc, char **argv) {
     const char *group = argv[1];
     if (!Group(group, "startup", STARTUP, RunStartup) && !Group(group, "begin", BEGINS, RunBegin) &&
         !Group(group, "nochild", NOCHILD, RunNoChild) &&
-        !Group(group, "notemplate", NOTEMPLATE, RunNoTemplate))
-        return printf("unknown group %s\n", group), 2;
+        !Group(group, "notemplate", NOTEMPLATE, RunNoTemplate)) {
+        printf("unknown group %s\n", group);
+        return 2;
+    }
     return OkSummary();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <string>
@@ -72,7 +73,17 @@ std::string Filler(size_t size) {
 
 const char *const SOME_VALUES[SETTING_FIELD_COUNT] = {"30", "1", "10", "add"};
 
+// Linked with --wrap=fread: the next read returns at most this many bytes, as a read error or the
+// end of a file that then grows would, and the reads after it are whole again.
+size_t shortRead = SIZE_MAX;
+
 } // namespace
+
+extern "C" size_t __real_fread(void *data, size_t size, size_t count, FILE *file);
+extern "C" size_t __wrap_fread(void *data, size_t size, size_t count, FILE *file) {
+    count = std::min(count, shortRead), shortRead = SIZE_MAX;
+    return __real_fread(data, size, count, file);
+}
 
 TEST(SettingsFile, ReadsByTheByteAndLineRules) {
     const std::string a507(507, 'a'), A507(507, 'A'), head = "OPS=" + a507;
@@ -82,6 +93,7 @@ TEST(SettingsFile, ReadsByTheByteAndLineRules) {
         const char *name;
         std::string bytes;
         Texts want;
+        size_t shortRead = SIZE_MAX;
     } rows[] = {
         // clang-format off
         {"long keys, CR LF", "Timelimit = 30\r\nRangeMin = -1\r\nRangeMax = 9\r\nOperations = a,b", {"30", "-1", "9", "A,B"}},
@@ -115,10 +127,12 @@ TEST(SettingsFile, ReadsByTheByteAndLineRules) {
         {"CR ends block and file", Filler(4089) + "TIME=5\r", {"5\r", N, N, N}},
         {"CR ends block, 0x1A", Filler(4089) + "TIME=5\r\x1AMIN=2\n", {"5\r", N, N, N}},
         {"long line across blocks", Filler(4000) + head + "TIME=9\nMIN=2", {N, "2", N, L}},
+        {"short read ends the file", "TIME=1\nMIN=2\n", {"1", N, N, N}, 7},
         // clang-format on
     };
     for (const Row &row : rows) {
         WriteBytes("read.ini", row.bytes);
+        shortRead = row.shortRead;
         ExpectRecord(ReadSettingsFile("read.ini"), row.want, row.name);
     }
 }
