@@ -26,8 +26,10 @@ function(pellomir_product_exe target)
 endfunction()
 
 # Windows programs of the tests and tools: no mingw DLLs for Wine to find.
-function(pellomir_windows_program target)
-  target_link_options(${target} PRIVATE -static)
+function(pellomir_windows_program)
+  foreach(target ${ARGN})
+    target_link_options(${target} PRIVATE -static)
+  endforeach()
 endfunction()
 
 # A test that runs under Wine in the tests' prefix, made once per test run.

@@ -47,7 +47,7 @@ start() {
     echo "Wine prefix ready: $prefix${DISPLAY:+ on display $DISPLAY}"
 }
 
-if [ "${PELLOMIR_WINE_HELD:-}" = "$prefix" ]; then
+if [ -n "${PELLOMIR_WINE_HELD:-}" ] && [ "$(cd "$PELLOMIR_WINE_HELD" 2>/dev/null && pwd)" = "$prefix" ]; then
     [ -d "$prefix/drive_c" ] || { echo "the held Wine prefix $prefix is missing" >&2; exit 1; }
     exit 0
 fi

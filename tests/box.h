@@ -16,15 +16,14 @@ inline BoxView ReadBox(HWND box) {
     view.owner = GetWindow(box, GW_OWNER);
     view.topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     for (HWND item = GetWindow(box, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT)) {
-        char type[16] = "";
-        GetClassNameA(item, type, sizeof type);
-        LONG style = GetWindowLongA(item, GWL_STYLE);
+        // The buttons have the small ids (IDOK and the like), the text is a static of id -1.
+        LONG style = GetWindowLongA(item, GWL_STYLE), id = GetDlgCtrlID(item);
         if (!(style & WS_VISIBLE)) continue;
-        if (!lstrcmpiA(type, "Button") && GetDlgCtrlID(item) < 32)
-            view.buttons |= 1u << GetDlgCtrlID(item);
-        else if ((style & SS_TYPEMASK) == SS_ICON)
+        if ((style & SS_TYPEMASK) == SS_ICON)
             SendMessageTimeoutA(item, STM_GETICON, 0, 0, SMTO_NORMAL, 5000, (PDWORD_PTR)&view.icon);
-        else if (!lstrcmpiA(type, "Static"))
+        else if (id < 32)
+            view.buttons |= 1u << id;
+        else if (id == 0xFFFF)
             GetWindowTextA(item, view.text, sizeof view.text);
     }
     return view;

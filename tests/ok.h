@@ -4,17 +4,15 @@
 #pragma once
 #include <stdarg.h>
 #include <stdio.h>
-#include <string.h>
 
 static int okPassed, okFailed;
 static const char *okContext; // named in every failure while set, e.g. the current case
 
 __attribute__((format(printf, 4, 5))) static bool OkReport(const char *file, int line, bool cond,
                                                            const char *format, ...) {
-    if (cond) return ++okPassed, true;
-    ++okFailed;
-    const char *name = strrchr(file, '/');
-    printf("%s:%d: %s%s%sTest failed: ", name ? name + 1 : file, line, okContext ? "[" : "",
+    ++(cond ? okPassed : okFailed);
+    if (cond) return true;
+    printf("%s:%d: %s%s%sTest failed: ", file, line, okContext ? "[" : "",
            okContext ? okContext : "", okContext ? "] " : "");
     va_list args;
     va_start(args, format);
@@ -22,7 +20,7 @@ __attribute__((format(printf, 4, 5))) static bool OkReport(const char *file, int
     va_end(args);
     return false;
 }
-#define ok(cond, ...) OkReport(__FILE__, __LINE__, (cond), __VA_ARGS__)
+#define ok(cond, ...) OkReport(__FILE_NAME__, __LINE__, (cond), __VA_ARGS__)
 
 static int OkSummary() {
     printf("%d passed, %d failed\n", okPassed, okFailed);

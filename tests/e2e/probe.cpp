@@ -2,42 +2,38 @@
 // go.txt ("<exit code>\n<new config.ini bytes>"), rewrites config.ini and exits with that code.
 #include <windows.h>
 #include <stdio.h>
+#include <share.h>
 #include <stdlib.h>
 #include <string>
 
-#include "file_bytes.h"
+#include "bytes.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char cwd[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof cwd, cwd);
-    const char *tag = getenv("PELLOMIR_E2E_TAG"), *heirloom = getenv("PELLOMIR_E2E_HANDLE");
-    // How it was started: the window settings passed, and whether the launcher's inheritable
-    // handle came along.
+    // The tag names a handle that the launcher inherited; it must not come along.
+    const char *tag = getenv("PELLOMIR_E2E_TAG");
+    DWORD handleFlags = 0;
+    bool inherited = tag &&
+                     GetHandleInformation((HANDLE)strtoull(tag, nullptr, 16), &handleFlags) &&
+                     (handleFlags & HANDLE_FLAG_INHERIT);
     STARTUPINFOA startup{};
     GetStartupInfoA(&startup);
-    DWORD handleFlags = 0;
-    bool inherited = heirloom &&
-                     GetHandleInformation((HANDLE)strtoull(heirloom, nullptr, 16), &handleFlags) &&
-                     (handleFlags & HANDLE_FLAG_INHERIT);
-    char start[64];
-    snprintf(start, sizeof start, "flags=%lx show=%u inherited=%d", startup.dwFlags,
-             startup.wShowWindow, inherited);
     // No sharing: this open fails if the launcher still holds the file.
-    HANDLE ini = CreateFileA("config.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string report = std::string("cmd=") + GetCommandLineA() + "\ncwd=" + cwd +
-                         "\nenv=" + (tag ? tag : "(unset)") + "\nstart=" + start + "\nini=" +
-                         (ini == INVALID_HANDLE_VALUE ? "(cannot open alone)" : ReadAndClose(ini));
+    FILE *ini = _fsopen("config.ini", "rb", _SH_DENYRW);
+    char head[2 * MAX_PATH + 128];
+    snprintf(
+        head, sizeof head,
+        "cmd=%s\ncwd=%s\nenv=%s\nstart=flags=%lx show=%u inherited=%d\nini=", GetCommandLineA(),
+        cwd, tag ? tag : "(unset)", startup.dwFlags, startup.wShowWindow, inherited);
+    std::string report = head + (ini ? ReadAll(ini) : "(cannot open alone)");
     PutInPlace("probe.txt", report);
 
     for (int waited = 0; waited < 30000; waited += 20) {
-        HANDLE go = CreateFileA("go.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-        if (go != INVALID_HANDLE_VALUE) {
-            std::string orders = ReadAndClose(go);
-            size_t newline = orders.find('\n');
-            if (newline != std::string::npos) PutInPlace("config.ini", orders.substr(newline + 1));
-            return atoi(orders.c_str());
-        }
+        std::string orders = ReadBytes("go.txt");
+        size_t newline = orders.find('\n');
+        if (newline != std::string::npos) PutInPlace("config.ini", orders.substr(newline + 1));
+        if (!orders.empty()) return atoi(orders.c_str());
         Sleep(20);
     }
     return 99;

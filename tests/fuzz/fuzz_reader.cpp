@@ -3,6 +3,8 @@
 // line outgrows the buffer.
 #include "settings/settings.h"
 
+#include "bytes.h"
+
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,11 +21,8 @@ void Check(bool holds) {
     if (!holds) __builtin_trap();
 }
 
-void WriteFile(const char *head, size_t headSize, const uint8_t *data, size_t size) {
-    FILE *file = fopen(path, "wb");
-    if (!file || fwrite(head, 1, headSize, file) != headSize ||
-        fwrite(data, 1, size, file) != size || fclose(file) != 0)
-        abort();
+void WriteFile(const char *head, const uint8_t *data, size_t size) {
+    if (!WriteBytes(path, head + std::string(reinterpret_cast<const char *>(data), size))) abort();
 }
 
 bool SameValue(const SettingValue &a, const SettingValue &b) {
@@ -41,10 +40,10 @@ bool WellFormed(const char *text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!path[0]) snprintf(path, sizeof path, "/dev/shm/pellomir-fuzz-%d.ini", (int)getpid());
-    WriteFile("", 0, data, size);
+    WriteFile("", data, size);
     SettingsRecord first = ReadSettingsFile(path);
     // An empty line in front changes nothing, though every byte moves against the blocks read.
-    WriteFile("\n", 1, data, size);
+    WriteFile("\n", data, size);
     SettingsRecord shifted = ReadSettingsFile(path);
     const char *values[SETTING_FIELD_COUNT];
     for (int field = 0; field < SETTING_FIELD_COUNT; ++field) {

@@ -1,10 +1,11 @@
-// pe_check PRODUCT_EXE [TWIN_EXE]: reads the files as data and checks what ships in them: the
-// format, the DLLs they import, and the dialog template that is their only resource.
+// pe_check EXE: reads the launcher of this build as data and checks what ships in it: the format
+// (PE32 in the i686 build, the product, with its size goal; PE32+ in the twin's), the DLLs it
+// imports, and the dialog template that is its only resource.
 #include <windows.h>
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "bytes.h"
 #include "ok.h"
 
 static_assert(sizeof(DLGTEMPLATE) == 18 && sizeof(DLGITEMTEMPLATE) == 18, "packed as stored");
@@ -33,7 +34,7 @@ const Control CONTROLS[] = {
     {STATIC_STYLE, 7, 86, 111, 8, 0xFFFF, 0x82, "Operations (separate with commas)"},
 };
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = std::string;
 
 // Every read is bounds-checked: a damaged file fails checks instead of crashing.
 template <class T> const T *At(const Bytes &b, size_t offset) {
@@ -60,11 +61,10 @@ void CheckDialog(const Bytes &b) {
     const DLGTEMPLATE *dialog = At<DLGTEMPLATE>(b, 0);
     if (!ok(dialog, "the dialog is cut off\n")) return;
     // A DLGTEMPLATEEX begins with 0xFFFF0001 where the style would be.
-    ok(dialog->style == 0x90C808C0 && dialog->dwExtendedStyle == 0, "dialog style %lx/%lx\n",
-       dialog->style, dialog->dwExtendedStyle);
-    ok(dialog->cdit == 9, "dialog items %u\n", dialog->cdit);
-    ok(dialog->x == 0 && dialog->y == 0 && dialog->cx == 125 && dialog->cy == 134,
-       "dialog rectangle %d,%d,%d,%d\n", dialog->x, dialog->y, dialog->cx, dialog->cy);
+    ok(dialog->style == 0x90C808C0 && dialog->dwExtendedStyle == 0 && dialog->cdit == 9 &&
+           dialog->x == 0 && dialog->y == 0 && dialog->cx == 125 && dialog->cy == 134,
+       "dialog style %lx/%lx, %u items, rectangle %d,%d,%d,%d\n", dialog->style,
+       dialog->dwExtendedStyle, dialog->cdit, dialog->x, dialog->y, dialog->cx, dialog->cy);
     size_t offset = sizeof *dialog;
     std::string menu = SzOrOrd(b, offset), cls = SzOrOrd(b, offset), title = SzOrOrd(b, offset);
     ok(menu.empty() && cls.empty(), "menu \"%s\", class \"%s\"\n", menu.c_str(), cls.c_str());
@@ -84,42 +84,40 @@ void CheckDialog(const Bytes &b) {
         const WORD *extra = At<WORD>(b, offset);
         offset += 2 + (extra ? *extra : 0);
         ok(item->id == want.id && itemClass == "#" + std::to_string(want.classOrdinal) &&
-               text == want.text,
-           "item %u: id %u, class %s, text \"%s\"\n", i + 1, item->id, itemClass.c_str(),
-           text.c_str());
-        ok(item->style == want.style && item->dwExtendedStyle == 0, "item %u style %lx/%lx\n",
-           i + 1, item->style, item->dwExtendedStyle);
-        ok(item->x == want.x && item->y == want.y && item->cx == want.cx && item->cy == want.cy,
-           "item %u rectangle %d,%d,%d,%d\n", i + 1, item->x, item->y, item->cx, item->cy);
-        ok(!extra || *extra == 0, "item %u has creation data\n", i + 1);
+               text == want.text && item->style == want.style && item->dwExtendedStyle == 0 &&
+               item->x == want.x && item->y == want.y && item->cx == want.cx &&
+               item->cy == want.cy && (!extra || *extra == 0),
+           "item %u: id %u, class %s, text \"%s\", style %lx/%lx, rectangle %d,%d,%d,%d, %u bytes "
+           "of creation data\n",
+           i + 1, item->id, itemClass.c_str(), text.c_str(), item->style, item->dwExtendedStyle,
+           item->x, item->y, item->cx, item->cy, extra ? *extra : 0);
     }
 }
 
-// Checks one exe; gives its size and its dialog resource's bytes.
-Bytes CheckExe(const char *path, WORD magic, WORD machine, size_t &size) {
-    Bytes b;
-    if (FILE *f = std::fopen(path, "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) b.push_back(static_cast<unsigned char>(c));
-        std::fclose(f);
-    }
-    size = b.size();
+// The headers and the machine of this build's own format.
+#ifdef _WIN64
+const WORD MACHINE = IMAGE_FILE_MACHINE_AMD64;
+#else
+const WORD MACHINE = IMAGE_FILE_MACHINE_I386;
+#endif
+
+void CheckExe(const char *path) {
+    Bytes b = ReadBytes(path);
+#ifndef _WIN64
+    std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(b.size()), SIZE_GOAL);
+    ok(b.size() <= SIZE_GOAL, "product is %u bytes\n", unsigned(b.size()));
+#endif
     const IMAGE_DOS_HEADER *dos = At<IMAGE_DOS_HEADER>(b, 0);
-    const IMAGE_NT_HEADERS32 *nt = dos ? At<IMAGE_NT_HEADERS32>(b, dos->e_lfanew) : nullptr;
+    const IMAGE_NT_HEADERS *nt = dos ? At<IMAGE_NT_HEADERS>(b, dos->e_lfanew) : nullptr;
     ok(nt && dos->e_magic == IMAGE_DOS_SIGNATURE && nt->Signature == IMAGE_NT_SIGNATURE,
        "%s is not a PE file (%u bytes read; is it built?)\n", path, unsigned(b.size()));
-    if (!nt) return {};
+    if (!nt) return;
     const IMAGE_FILE_HEADER &file = nt->FileHeader;
-    ok(nt->OptionalHeader.Magic == magic, "optional header magic %x\n", nt->OptionalHeader.Magic);
-    ok(file.Machine == machine, "machine %x\n", file.Machine);
-    if (nt->OptionalHeader.Magic != magic) return {};
-    // The two header layouts differ in size; these fields are read from the right one.
+    ok(nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR_MAGIC && file.Machine == MACHINE,
+       "optional header magic %x, machine %x\n", nt->OptionalHeader.Magic, file.Machine);
+    if (nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) return;
     const IMAGE_DATA_DIRECTORY *dirs = nt->OptionalHeader.DataDirectory;
     WORD subsystem = nt->OptionalHeader.Subsystem;
-    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        auto *nt64 = At<IMAGE_NT_HEADERS64>(b, dos->e_lfanew);
-        if (!nt64) return {};
-        dirs = nt64->OptionalHeader.DataDirectory, subsystem = nt64->OptionalHeader.Subsystem;
-    }
     ok(subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %u\n", subsystem);
     size_t sectionsAt = dos->e_lfanew + 4 + sizeof file + file.SizeOfOptionalHeader;
     // File offset of an RVA, or 0 when no section holds it.
@@ -137,7 +135,7 @@ Bytes CheckExe(const char *path, WORD magic, WORD machine, size_t &size) {
     for (const IMAGE_IMPORT_DESCRIPTOR *d;
          at && (d = At<IMAGE_IMPORT_DESCRIPTOR>(b, at)) && d->Name; at += sizeof *d) {
         std::string dll;
-        for (size_t i = fileOffset(d->Name); i && i < b.size() && b[i]; ++i) dll += char(b[i]);
+        for (size_t i = fileOffset(d->Name); i && i < b.size() && b[i]; ++i) dll += b[i];
         bool allowed = false;
         for (const char *name : ALLOWED_DLLS) allowed |= _stricmp(dll.c_str(), name) == 0;
         ok(allowed, "imports from %s\n", dll.c_str());
@@ -165,27 +163,16 @@ Bytes CheckExe(const char *path, WORD magic, WORD machine, size_t &size) {
         if (start && start + data->Size <= b.size())
             dialog.assign(b.begin() + start, b.begin() + start + data->Size);
     }
-    ok(!dialog.empty(), "no dialog resource data\n");
-    if (!dialog.empty()) CheckDialog(dialog);
-    return dialog;
+    if (ok(!dialog.empty(), "no dialog resource data\n")) CheckDialog(dialog);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2 && argc != 3) {
-        std::printf("usage: pe_check PRODUCT_EXE [TWIN_EXE]\n");
+    if (argc != 2) {
+        std::printf("usage: pe_check EXE\n");
         return 2;
     }
-    size_t size, twinSize;
-    Bytes product = CheckExe(argv[1], IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_FILE_MACHINE_I386, size);
-    std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(size), SIZE_GOAL);
-    ok(size <= SIZE_GOAL, "product is %u bytes\n", unsigned(size));
-    if (argc == 3) {
-        Bytes twin =
-            CheckExe(argv[2], IMAGE_NT_OPTIONAL_HDR64_MAGIC, IMAGE_FILE_MACHINE_AMD64, twinSize);
-        ok(product == twin, "the dialog resources differ (%u and %u bytes)\n",
-           unsigned(product.size()), unsigned(twin.size()));
-    }
+    CheckExe(argv[1]);
     return OkSummary();
 }

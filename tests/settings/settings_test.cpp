@@ -1,6 +1,8 @@
 // config.ini: the reader's byte and line rules, the writer's exact bytes, and unusable paths.
 #include "settings/settings.h"
 
+#include "bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,43 +26,14 @@ using Texts = std::array<const char *, SETTING_FIELD_COUNT>;
 constexpr Texts NONE = {nullptr, nullptr, nullptr, nullptr};
 constexpr const char *FIELD_NAMES[] = {"timeLimit", "rangeMin", "rangeMax", "operations"};
 
-// Length and escaped bytes, so that a lost CR or a cut one byte short shows in the message.
-std::string Show(const char *text) {
-    if (!text) return "absent";
-    std::string shown = std::to_string(strlen(text)) + ":\"";
-    for (; *text; ++text) {
-        unsigned char c = static_cast<unsigned char>(*text);
-        char hex[8];
-        snprintf(hex, sizeof hex, "\\x%02X", c);
-        shown += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, *text) : std::string(hex);
-    }
-    return shown + "\"";
-}
+std::string ShowValue(const char *text) { return text ? Show(text) : "absent"; }
 
 void ExpectRecord(SettingsRecord record, const Texts &want, const std::string &what) {
     for (int field = 0; field < SETTING_FIELD_COUNT; ++field) {
         const SettingValue &got = FieldValue(record, static_cast<SettingField>(field));
-        EXPECT_EQ(Show(want[field]), Show(got.present ? got.text : nullptr))
+        EXPECT_EQ(ShowValue(want[field]), ShowValue(got.present ? got.text : nullptr))
             << what << ": wrong " << FIELD_NAMES[field];
     }
-}
-
-void WriteBytes(const char *path, const std::string &bytes) {
-    FILE *file = fopen(path, "wb");
-    ASSERT_TRUE(file) << "cannot create " << path;
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-}
-
-std::string ReadBytes(const char *path) {
-    std::string bytes;
-    if (FILE *file = fopen(path, "rb")) {
-        char block[4096];
-        size_t count;
-        while ((count = fread(block, 1, sizeof block, file)) > 0) bytes.append(block, count);
-        fclose(file);
-    }
-    return bytes;
 }
 
 // Lines without "=" that fill exactly `size` bytes: puts what follows at a chosen offset.
@@ -81,8 +54,9 @@ size_t shortRead = SIZE_MAX;
 
 extern "C" size_t __real_fread(void *data, size_t size, size_t count, FILE *file);
 extern "C" size_t __wrap_fread(void *data, size_t size, size_t count, FILE *file) {
-    count = std::min(count, shortRead), shortRead = SIZE_MAX;
-    return __real_fread(data, size, count, file);
+    size_t most = shortRead;
+    shortRead = SIZE_MAX;
+    return __real_fread(data, size, std::min(count, most), file);
 }
 
 TEST(SettingsFile, ReadsByTheByteAndLineRules) {
