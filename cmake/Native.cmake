@@ -10,3 +10,11 @@ function(pellomir_product_code target)
     target_link_options(${target} INTERFACE ${PELLOMIR_SANITIZER_FLAGS})
   endif()
 endfunction()
+
+# A test program of the host, sanitized like the code it tests.
+function(pellomir_test_program target)
+  if(PELLOMIR_SANITIZE)
+    target_compile_options(${target} PRIVATE ${PELLOMIR_SANITIZER_FLAGS})
+    target_link_options(${target} PRIVATE ${PELLOMIR_SANITIZER_FLAGS})
+  endif()
+endfunction()

@@ -32,10 +32,10 @@ function(pellomir_windows_program)
   endforeach()
 endfunction()
 
-# A test that runs under Wine in the tests' prefix, made once per test run.
+# A test that runs under Wine in the tests' prefix, made once per test run; a hang fails it.
 function(pellomir_add_wine_test name)
   add_test(NAME ${name} ${ARGN})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
 endfunction()
 
 set(_session ${CMAKE_CURRENT_LIST_DIR}/wine-session.sh)

@@ -4,17 +4,16 @@
 #include <stdio.h>
 #include <string>
 
-// Reads the rest of an open file, then closes it; nothing for a file that did not open.
-inline std::string ReadAll(FILE *file) {
+// Nothing for a file that cannot be opened.
+inline std::string ReadBytes(const std::string &path) {
     std::string bytes;
     char block[4096];
+    FILE *file = fopen(path.c_str(), "rb");
     for (size_t got; file && (got = fread(block, 1, sizeof block, file)) > 0;)
         bytes.append(block, got);
     if (file) fclose(file);
     return bytes;
 }
-
-inline std::string ReadBytes(const std::string &path) { return ReadAll(fopen(path.c_str(), "rb")); }
 
 inline bool WriteBytes(const std::string &path, const std::string &bytes) {
     FILE *file = fopen(path.c_str(), "wb");

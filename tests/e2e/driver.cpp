@@ -13,7 +13,6 @@
 // A fault must fail the case, not hang it.
 static const DWORD TIMEOUT_MS = 10000;
 static const DWORD POLL_MS = 20;
-static const char FORM_CAPTION[] = "Pellomir Startup";
 static const int BEGIN = 1000;
 static const int FIELDS[4] = {1002, 1007, 1006, 1009}; // time limit, minimum, maximum, operations
 // tag: the value of a handle the launcher inherits, put in its environment for its child, which
@@ -80,10 +79,6 @@ static HWND FindDialog(const Launch &run, HWND skip) {
     return found;
 }
 
-static bool WaitVisible(HWND hwnd, bool visible) {
-    return Poll([&] { return !IsWindowVisible(hwnd) == !visible; });
-}
-
 // Sends only with a timeout: the launcher's one thread blocks while its child runs. Not
 // SMTO_ABORTIFHUNG: Wine may call a freshly started process hung under load.
 static LRESULT Ask(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -115,7 +110,7 @@ static void Type(HWND hwnd, const char *keys) {
 static HWND WaitForm(Launch &run) {
     run.form = FindDialog(run, nullptr);
     if (!ok(run.form != nullptr, "no visible form\n")) return nullptr;
-    ok(Text(run.form) == FORM_CAPTION, "form caption %s\n", Show(Text(run.form)).c_str());
+    ok(Text(run.form) == "Pellomir Startup", "form caption %s\n", Show(Text(run.form)).c_str());
     return run.form;
 }
 
@@ -239,7 +234,7 @@ static void CheckChild(const Launch &run, const BeginCase &test) {
     if (!ok(Poll([&] { return !(report = ReadBytes(run.dir + "\\probe.txt")).empty(); }),
             "no report from the child in the working directory\n"))
         return;
-    ok(WaitVisible(run.form, false), "form visible while the child runs\n");
+    ok(Poll([&] { return !IsWindowVisible(run.form); }), "form visible while the child runs\n");
     std::string expected = "cmd=\"Bin\\Plurex.exe\"\ncwd=" + run.dir + "\nenv=" + tag +
                            "\nstart=flags=0 show=0 inherited=0\nini=" + test.file;
     ok(report == expected, "the child reported %s, expected %s\n", Show(report).c_str(),
@@ -248,7 +243,7 @@ static void CheckChild(const Launch &run, const BeginCase &test) {
     char orders[128];
     snprintf(orders, sizeof orders, "%d\n%s", test.exitCode, CHILD_INI);
     PutInPlace(run.dir + "\\go.txt", orders);
-    ok(WaitVisible(run.form, true), "form hidden after the child ended\n");
+    ok(Poll([&] { return IsWindowVisible(run.form); }), "form hidden after the child ended\n");
 }
 
 static void RunBegin(const BeginCase &test, int index) {

@@ -20,13 +20,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     STARTUPINFOA startup{};
     GetStartupInfoA(&startup);
     // No sharing: this open fails if the launcher still holds the file.
-    FILE *ini = _fsopen("config.ini", "rb", _SH_DENYRW);
+    FILE *alone = _fsopen("config.ini", "rb", _SH_DENYRW);
+    if (alone) fclose(alone);
     char head[2 * MAX_PATH + 128];
     snprintf(
         head, sizeof head,
         "cmd=%s\ncwd=%s\nenv=%s\nstart=flags=%lx show=%u inherited=%d\nini=", GetCommandLineA(),
         cwd, tag ? tag : "(unset)", startup.dwFlags, startup.wShowWindow, inherited);
-    std::string report = head + (ini ? ReadAll(ini) : "(cannot open alone)");
+    std::string report = head + (alone ? ReadBytes("config.ini") : "(cannot open alone)");
     PutInPlace("probe.txt", report);
 
     for (int waited = 0; waited < 30000; waited += 20) {

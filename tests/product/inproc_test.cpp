@@ -1,8 +1,6 @@
-// The launcher's wait and its start-up failure, run in this process: the wait, and the closing of
-// the handles, are fakes of WaitForSingleObject and CloseHandle that wait for the real child and
-// then return the row's result, which makes "Wait failed." reachable; and WinMain, in a program
-// that has no dialog template, must give up with its warning. In one process the icon a box
-// shows can be told apart by its handle.
+// The launch code and WinMain in this process, where a box's icon is known by its handle. The wait
+// and the closing of handles are fakes that wait for the real child and return the row's result,
+// which makes "Wait failed." reachable; WinMain finds no dialog template in this program.
 // Run in a scratch directory: it installs itself there as Bin\Plurex.exe, which ends at once.
 #include <windows.h>
 #include <cstdio>

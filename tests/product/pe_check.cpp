@@ -34,17 +34,15 @@ const Control CONTROLS[] = {
     {STATIC_STYLE, 7, 86, 111, 8, 0xFFFF, 0x82, "Operations (separate with commas)"},
 };
 
-using Bytes = std::string;
-
 // Every read is bounds-checked: a damaged file fails checks instead of crashing.
-template <class T> const T *At(const Bytes &b, size_t offset) {
+template <class T> const T *At(const std::string &b, size_t offset) {
     return offset <= b.size() && sizeof(T) <= b.size() - offset
                ? reinterpret_cast<const T *>(b.data() + offset)
                : nullptr;
 }
 
 // A dialog's string-or-ordinal: ordinals come back as "#n", strings as their ASCII text.
-std::string SzOrOrd(const Bytes &b, size_t &offset) {
+std::string SzOrOrd(const std::string &b, size_t &offset) {
     const WORD *w = At<WORD>(b, offset);
     if (w && *w == 0xFFFF) {
         const WORD *ordinal = At<WORD>(b, offset + 2);
@@ -57,7 +55,7 @@ std::string SzOrOrd(const Bytes &b, size_t &offset) {
     return s;
 }
 
-void CheckDialog(const Bytes &b) {
+void CheckDialog(const std::string &b) {
     const DLGTEMPLATE *dialog = At<DLGTEMPLATE>(b, 0);
     if (!ok(dialog, "the dialog is cut off\n")) return;
     // A DLGTEMPLATEEX begins with 0xFFFF0001 where the style would be.
@@ -102,7 +100,7 @@ const WORD MACHINE = IMAGE_FILE_MACHINE_I386;
 #endif
 
 void CheckExe(const char *path) {
-    Bytes b = ReadBytes(path);
+    std::string b = ReadBytes(path);
 #ifndef _WIN64
     std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(b.size()), SIZE_GOAL);
     ok(b.size() <= SIZE_GOAL, "product is %u bytes\n", unsigned(b.size()));
@@ -145,7 +143,7 @@ void CheckExe(const char *path) {
     std::printf("%s imports:%s\n", path, imports.c_str());
 
     // Three levels: type, name, language; each must hold exactly one entry.
-    Bytes dialog;
+    std::string dialog;
     size_t root = fileOffset(dirs[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress), dirAt = root;
     const char *const LEVEL[] = {"type", "id", "language"};
     const WORD WANT[] = {WORD(reinterpret_cast<ULONG_PTR>(RT_DIALOG)), 101, 1033};
@@ -169,10 +167,6 @@ void CheckExe(const char *path) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::printf("usage: pe_check EXE\n");
-        return 2;
-    }
-    CheckExe(argv[1]);
+    if (ok(argc == 2, "usage: pe_check EXE\n")) CheckExe(argv[1]);
     return OkSummary();
 }

@@ -1,0 +1,16 @@
+# The release: one ZIP with the product and a README for the person who installs it, made by
+# `cpack --preset win32`. The README is kept with LF line ends and shipped with CR LF.
+set(_readme ${PROJECT_SOURCE_DIR}/docs/README.txt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_readme})
+file(READ ${_readme} _text)
+string(REPLACE "\n" "\r\n" _text "${_text}")
+file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${_text}")
+
+install(TARGETS PellomirStartup RUNTIME DESTINATION .)
+install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PACKAGE_VENDOR "Pellomir")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Sets the values for Plurex and starts it")
+include(CPack)
