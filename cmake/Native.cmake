@@ -11,10 +11,10 @@ function(pellomir_product_code target)
   endif()
 endfunction()
 
-# A test program of the host, sanitized like the code it tests.
+# A test program of the host, compiled with the sanitizers like the code it tests, whose link
+# options bring them to its link.
 function(pellomir_test_program target)
   if(PELLOMIR_SANITIZE)
     target_compile_options(${target} PRIVATE ${PELLOMIR_SANITIZER_FLAGS})
-    target_link_options(${target} PRIVATE ${PELLOMIR_SANITIZER_FLAGS})
   endif()
 endfunction()
