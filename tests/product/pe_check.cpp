@@ -92,7 +92,7 @@ void CheckDialog(const std::string &b) {
     }
 }
 
-// The headers and the machine of this build's own format.
+// IMAGE_NT_HEADERS is this build's own layout; so is its machine.
 #ifdef _WIN64
 const WORD MACHINE = IMAGE_FILE_MACHINE_AMD64;
 #else
@@ -115,8 +115,8 @@ void CheckExe(const char *path) {
        "optional header magic %x, machine %x\n", nt->OptionalHeader.Magic, file.Machine);
     if (nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) return;
     const IMAGE_DATA_DIRECTORY *dirs = nt->OptionalHeader.DataDirectory;
-    WORD subsystem = nt->OptionalHeader.Subsystem;
-    ok(subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %u\n", subsystem);
+    ok(nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %u\n",
+       nt->OptionalHeader.Subsystem);
     size_t sectionsAt = dos->e_lfanew + 4 + sizeof file + file.SizeOfOptionalHeader;
     // File offset of an RVA, or 0 when no section holds it.
     auto fileOffset = [&](DWORD rva) -> size_t {
