@@ -1,36 +1,60 @@
 #!/bin/sh
-# Installs what the build and the tests need on Debian 12, when something is missing.
+# Installs what the build, the tests and the demo need on Debian 12 or 13, when something is
+# missing. Run as root.
 set -eu
 need=""
-have() { [ -e "$1" ] || command -v "$1" >/dev/null 2>&1; }
-want() { have "$1" || need="$need $2"; }
-want cmake cmake
-want clang++-14 clang-14
-want /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
-want /usr/src/googletest/CMakeLists.txt googletest
-want i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
-want x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
-want i686-w64-mingw32-windres binutils-mingw-w64-i686
-want x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
-want /usr/i686-w64-mingw32/include/windows.h mingw-w64-i686-dev
-want /usr/x86_64-w64-mingw32/include/windows.h mingw-w64-x86-64-dev
-want /usr/lib/wine/wine64 wine64
+want_command() { command -v "$1" >/dev/null 2>&1 || need="$need $2"; }
+want_file() { [ -e "$1" ] || need="$need $2"; }
+# libFuzzer lies where the compiler keeps its runtimes, which moves between releases: ask it.
+fuzzer_links() {
+    out=$(mktemp) || return 1
+    printf 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }\n' |
+        clang++ -x c++ -fsanitize=fuzzer -o "$out" - >/dev/null 2>&1
+    status=$?
+    rm -f "$out"
+    return $status
+}
+
+want_command cmake cmake
+want_command make make
+want_command clang++ clang
+if ! command -v clang++ >/dev/null 2>&1 || ! fuzzer_links; then need="$need libclang-rt-dev"; fi
+want_file /usr/src/googletest/CMakeLists.txt googletest
+want_command i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
+want_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+want_command i686-w64-mingw32-windres binutils-mingw-w64-i686
+want_command x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
+want_file /usr/i686-w64-mingw32/include/windows.h mingw-w64-i686-dev
+want_file /usr/x86_64-w64-mingw32/include/windows.h mingw-w64-x86-64-dev
+want_file /usr/lib/wine/wine64 wine64
 # Wine's 32-bit side, which runs the product itself.
-want /usr/lib/wine/wine wine32:i386
-want /usr/share/wine/fonts/ms_sans_serif.ttf fonts-wine
-want Xvfb xvfb
-want xauth xauth
-want xvfb-run xvfb
-want /usr/include/ini.h libinih-dev
+want_file /usr/lib/wine/wine wine32:i386
+want_file /usr/share/wine/fonts/ms_sans_serif.ttf fonts-wine
+want_command Xvfb xvfb
+want_file /usr/include/ini.h libinih-dev
 # import, not convert: some machines have a convert of their own that is no ImageMagick.
-want import imagemagick
-want pkg-config pkg-config
+want_command import imagemagick
+want_command pkg-config pkg-config
 [ -n "$need" ] || exit 0
+
 echo "Installing:$need"
 export DEBIAN_FRONTEND=noninteractive
 case $need in
 *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
 esac
-apt-get update -q >/dev/null
-# shellcheck disable=SC2086
-apt-get install -y -q --no-install-recommends $need >/dev/null
+# A mirror in the middle of a sync fails one index; the others are still worth having.
+if ! apt-get update -q >/dev/null 2>&1; then
+    echo "apt-get update failed for some package list; going on with the lists there are"
+fi
+# shellcheck disable=SC2086 # one word per package
+apt_install() { apt-get install -y -q --no-install-recommends "$@" $need >/dev/null; }
+apt_install 2>/dev/null && exit 0
+# Out of step, the security suite may carry amd64 packages newer than their i386 twins; the
+# release's own suite has both at one version.
+suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if [ -n "$suite" ]; then
+    echo "The packages did not resolve together; trying once more from the suite $suite alone"
+    apt_install -t "$suite" && exit 0
+fi
+echo "Could not install:$need" >&2
+exit 1

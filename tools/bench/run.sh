@@ -8,7 +8,7 @@ log="$build/build.log"
 sh "$repo/cmake/install-deps.sh"
 mkdir -p "$build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPELLOMIR_SANITIZE=OFF \
-    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >"$log" 2>&1 ||
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >"$log" 2>&1 ||
     { cat "$log"; exit 1; }
 grep "inih_bench is skipped" "$log" || true
 targets=$(sed -n 's/^PELLOMIR_BENCH_TARGETS:INTERNAL=//p' "$build/CMakeCache.txt" | tr ';' ' ')
