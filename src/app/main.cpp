@@ -3,9 +3,9 @@
 #include "ui/resource.h"
 #include "ui/startup_dialog.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     HWND dialog =
-        CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, StartupDialogProc, 0);
+        CreateDialogParamA(hInstance, MAKEINTRESOURCEA(IDD_STARTUP), nullptr, StartupDialogProc, 0);
     if (!dialog) {
         MessageBoxA(nullptr, "Could not create window.", "Error", MB_ICONWARNING);
         return 1;

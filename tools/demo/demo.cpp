@@ -9,23 +9,24 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "ui/resource.h"
+
 namespace {
 
 const DWORD TIMEOUT_MS = 20000;
 const DWORD POLL_MS = 50;
 
-// Control ids of the form, and what the demo types into them.
+// What the demo types into each field of the form.
 struct Field {
     int id;
     const char *label, *sample;
 };
 const Field FIELDS[] = {
-    {1002, "Time limit", "30"},
-    {1007, "Minimum", "1"},
-    {1006, "Maximum", "9"},
-    {1009, "Operations", "add, sub"},
+    {IDC_TIMELIMIT, "Time limit", "30"},
+    {IDC_RANGEMIN, "Minimum", "1"},
+    {IDC_RANGEMAX, "Maximum", "9"},
+    {IDC_OPERATIONS, "Operations", "add, sub"},
 };
-const int IDC_BEGIN = 1000;
 
 struct WindowSearch {
     const char *caption;
