@@ -21,8 +21,9 @@ function(pellomir_product_code target)
 endfunction()
 
 # -static keeps libwinpthread and libgcc out of the import table: KERNEL32, USER32, msvcrt only.
+# No link time stamp: the same sources make the same bytes.
 function(pellomir_product_exe target)
-  target_link_options(${target} PRIVATE -static -s -Os)
+  target_link_options(${target} PRIVATE -static -s -Os -Wl,--no-insert-timestamp)
 endfunction()
 
 # Windows programs of the tests and tools: no mingw DLLs for Wine to find.
