@@ -22,24 +22,28 @@ for preset in win32 win64; do
     cmake --build --preset $preset -j2 >/dev/null
 done
 
-prefix=$PWD/build/wineprefix
-trap 'cmake/wine-session.sh stop "$prefix"' EXIT
+# A session of its own, apart from the tests' (build/wineprefix): either may run while the other
+# does. The traps come first, so that an interrupt while the session starts ends it too.
+prefix=$PWD/build/run-wineprefix
+session=$PWD/cmake/wine-session.sh
+trap '"$session" stop "$prefix"' EXIT
 trap 'exit 130' INT TERM
-cmake/wine-session.sh start "$prefix" >/dev/null
-if cmake/runs-32bit.sh build/win32; then
+"$session" start "$prefix" >/dev/null
+if why=$(cmake/runs-32bit.sh build/win32 "$prefix"); then
     build=build/win32
     echo "Running the product, $build"
 else
     build=build/win64
-    echo "Wine cannot start 32-bit programs here, so the x86_64 twin $build runs instead"
+    echo "Wine cannot start 32-bit programs here, so the x86_64 twin $build runs instead: $why"
 fi
+wine() { (cd "$build" && "$session" run "$prefix" "$@"); }
 
 if [ -n "${DISPLAY:-}" ]; then
     # A window manager should frame the form (the test sessions turn that off).
-    "$build/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d Y /f >/dev/null
     echo "Starting $build/PellomirStartup.exe on display $DISPLAY; close the form to end"
     status=0
-    (cd "$build" && ./wine-run.sh PellomirStartup.exe) || status=$?
+    wine PellomirStartup.exe || status=$?
     echo "The launcher ended with exit status $status"
     exit $status
 fi
@@ -47,13 +51,13 @@ fi
 echo "No display: a scripted session on a virtual X server"
 shot=$build/screenshot.png
 rm -f "$shot" "$build/screenshot.signal"
-(cd "$build" && ./wine-run.sh tools/demo/demo.exe PellomirStartup.exe screenshot.signal) |
+wine tools/demo/demo.exe PellomirStartup.exe screenshot.signal |
     while IFS= read -r line; do
         echo "$line"
         case $line in
         "Form ready for a screenshot at "*)
             geometry=${line#Form ready for a screenshot at } && geometry=${geometry%%;*}
-            if DISPLAY=$(cat "$prefix.display") import -window root png:- |
+            if DISPLAY=$(cat "$prefix/session.display") import -window root png:- |
                 convert - -crop "$geometry" +repage "$shot"; then
                 echo "Saved $shot"
             else

@@ -4,7 +4,9 @@ set(_readme ${PROJECT_SOURCE_DIR}/docs/README.txt)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_readme})
 file(READ ${_readme} _text)
 string(REPLACE "\n" "\r\n" _text "${_text}")
-file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${_text}")
+# Rewritten only when it changes: a configure run must not cut short a package made meanwhile.
+file(WRITE ${CMAKE_BINARY_DIR}/README.txt.new "${_text}")
+file(COPY_FILE ${CMAKE_BINARY_DIR}/README.txt.new ${CMAKE_BINARY_DIR}/README.txt ONLY_IF_DIFFERENT)
 
 install(TARGETS PellomirStartup RUNTIME DESTINATION .)
 install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)

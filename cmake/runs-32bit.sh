@@ -1,9 +1,23 @@
 #!/bin/sh
-# runs-32bit.sh WIN32_BUILD_DIR: succeeds where Wine runs the i686 build's programs, in the
-# build's Wine session (wine-session.sh start). Tried for real, not guessed: the 32-bit loader
-# may be missing, or the kernel may refuse to execute 32-bit code.
-[ -x /usr/lib/wine/wine ] || exit 1
-case $(timeout 60 "$1/wine-run.sh" "$1/tools/demo/demo.exe" 2>/dev/null) in
-Usage:*) exit 0 ;;
-esac
-exit 1
+# runs-32bit.sh WIN32_BUILD_DIR PREFIX [RECORD]: succeeds where Wine runs the i686 build's
+# programs in the Wine session of PREFIX (wine-session.sh start). Tried for real, not guessed:
+# the 32-bit loader may be missing, or the kernel may refuse to execute 32-bit code. Otherwise
+# it prints why on one line, with what the try printed, and exits 77, ctest's skip. RECORD, when
+# given, gets "yes" or that line.
+set -u
+demo=$1/tools/demo/demo.exe
+why=""
+if [ ! -x /usr/lib/wine/wine ]; then
+    why="Wine's 32-bit loader /usr/lib/wine/wine is missing (Debian's package wine32:i386)"
+else
+    out=$(timeout 60 "$(dirname "$0")/wine-session.sh" run "$2" "$demo" 2>&1)
+    status=$?
+    case $out in
+    Usage:*) ;;
+    *) why="$demo did not run under Wine: exit status $status, it printed \"$(echo "$out" | tr -s '\n' ' ' | cut -c1-300)\"" ;;
+    esac
+fi
+[ $# -lt 3 ] || echo "${why:-yes}" >"$3"
+[ -n "$why" ] || exit 0
+echo "$why"
+exit 77
