@@ -5,16 +5,20 @@
 # it prints why on one line, with what the try printed, and exits 77, ctest's skip. RECORD, when
 # given, gets "yes" or that line.
 set -u
+loader=/usr/lib/wine/wine
 demo=$1/tools/demo/demo.exe
 why=""
-if [ ! -x /usr/lib/wine/wine ]; then
-    why="Wine's 32-bit loader /usr/lib/wine/wine is missing (Debian's package wine32:i386)"
+if [ ! -x $loader ]; then
+    why="Wine's 32-bit loader $loader is missing (Debian's package wine32:i386)"
+elif ! out=$($loader --version 2>&1); then
+    why="Wine's 32-bit loader $loader did not run: $out"
 else
     out=$(timeout 60 "$(dirname "$0")/wine-session.sh" run "$2" "$demo" 2>&1)
     status=$?
+    out=$(echo "$out" | tr -s '\n' ' ' | cut -c1-300)
     case $out in
     Usage:*) ;;
-    *) why="$demo did not run under Wine: exit status $status, it printed \"$(echo "$out" | tr -s '\n' ' ' | cut -c1-300)\"" ;;
+    *) why="$demo did not run under Wine: exit status $status, it printed \"${out% }\"" ;;
     esac
 fi
 [ $# -lt 3 ] || echo "${why:-yes}" >"$3"

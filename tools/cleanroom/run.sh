@@ -37,13 +37,17 @@ chroot_pids() {
     done
 }
 
+names() {
+    local p
+    for p in "$@"; do cat "/proc/$p/comm" 2>/dev/null; done | sort -u | tr '\n' ' '
+}
+
 end_chroot_processes() {
     local pids signal tries
     for signal in TERM KILL; do
         mapfile -t pids < <(chroot_pids)
         [ ${#pids[@]} -gt 0 ] || return 0
-        echo "Ending with SIG$signal what still runs in the tree:" \
-            "$(for p in "${pids[@]}"; do cat "/proc/$p/comm" 2>/dev/null; done | sort -u | tr '\n' ' ')"
+        echo "Ending with SIG$signal what still runs in the tree: $(names "${pids[@]}")"
         kill -s "$signal" "${pids[@]}" 2>/dev/null
         for ((tries = 0; tries < 50; tries++)); do
             [ -n "$(chroot_pids)" ] || return 0
@@ -118,6 +122,9 @@ run_job() {
     wait "$job" || status=$?
     job=""
     took=$((SECONDS - start))
+    local pids
+    mapfile -t pids < <(chroot_pids)
+    [ ${#pids[@]} -eq 0 ] || echo "  still running in the tree after it: $(names "${pids[@]}")"
 }
 
 show_tail() { echo "  last lines of $1:" && tail -n 15 "$1" | sed 's/^/  | /'; }
@@ -172,8 +179,9 @@ mount --make-private "$dir/dev"
 mount_in dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620,gid=5 devpts
 mount_in dev/shm -t tmpfs -o mode=1777,nosuid,nodev tmpfs
 
+# Only as a job of run_job: exec leaves no shell between the job and the command.
 in_chroot() {
-    env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
+    exec env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
         chroot "$dir" /bin/sh -c "cd /root/pellomir && exec $1"
 }
 
