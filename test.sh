@@ -3,7 +3,7 @@
 # on the product (win32), whose Windows tests count as skipped where this machine does not run
 # 32-bit code, and on its x86_64 twin (win64). Installs what is missing first.
 set -u
-cd "$(dirname "$0")"
+cd "$(dirname "$0")" || exit 1
 cmake/install-deps.sh || exit 1
 for preset in native win32 win64; do
     echo "== build $preset"
@@ -13,7 +13,8 @@ done
 # One Wine session for both Windows presets: making a prefix is the slowest step of a run. The
 # traps come first, so that an interrupt while the session starts ends it too.
 prefix=$PWD/build/wineprefix
-trap 'PELLOMIR_WINE_HELD= cmake/wine-session.sh stop "$prefix"' EXIT
+end_session() { PELLOMIR_WINE_HELD="" cmake/wine-session.sh stop "$prefix"; }
+trap end_session EXIT
 trap 'exit 130' INT TERM
 cmake/wine-session.sh start "$prefix" || exit 1
 export PELLOMIR_WINE_HELD=$prefix

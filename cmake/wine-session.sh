@@ -14,7 +14,7 @@ case $2 in
 *) prefix=$PWD/$2 ;;
 esac
 mark=$prefix/made-by-pellomir-startup
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 # Wine takes its ANSI code page from the locale: pin it.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
