@@ -13,6 +13,7 @@ done
 # One Wine session for both Windows presets: making a prefix is the slowest step of a run. The
 # traps come first, so that an interrupt while the session starts ends it too.
 prefix=$PWD/build/wineprefix
+# shellcheck disable=SC2317 # run by the trap
 end_session() { PELLOMIR_WINE_HELD="" cmake/wine-session.sh stop "$prefix"; }
 trap end_session EXIT
 trap 'exit 130' INT TERM
