@@ -5,5 +5,8 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
                   OUTPUT_VARIABLE _time OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   if(_time MATCHES "^[0-9]+$")
     set(ENV{SOURCE_DATE_EPOCH} ${_time})
+  else()
+    message(WARNING "No commit time from git: the ZIP takes its files' own times, and another "
+                    "build of these sources will not make the same bytes")
   endif()
 endif()
