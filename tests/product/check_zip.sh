@@ -1,7 +1,6 @@
 #!/bin/sh
-# check_zip.sh CPACK CPACK_CONFIG PRODUCT_EXE WORKDIR: the release ZIP, made afresh, holds the
-# product byte for byte and README.txt with CR LF line ends, and nothing else; beside it, the
-# checksum file that names the ZIP's own hash.
+# check_zip.sh CPACK CPACK_CONFIG PRODUCT_EXE WORKDIR: the release ZIP, made afresh, holds the product
+# byte for byte and README.txt with CR LF line ends, nothing else, and its checksum file its hash.
 set -eu
 rm -rf "$4" && mkdir -p "$4/unpacked" && cd "$4" && "$1" --config "$2" -B . >/dev/null
 zip=$(echo ./*.zip) && listing=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
