@@ -39,7 +39,8 @@ if [ "$verdict" = yes ]; then
     echo "This machine runs 32-bit Windows programs: the product (build/win32) and its x86_64" \
         "twin (build/win64) were both tested under Wine"
 else
-    echo "The product's Windows tests were skipped, and only its x86_64 twin ran under Wine: $verdict"
+    echo "The product's Windows tests were skipped, and only its x86_64 twin ran under Wine:" \
+        "$verdict"
 fi
 echo "total: $passed passed, $failed failed, $skipped skipped"
 exit $status

@@ -3,7 +3,7 @@
 # Wine runs every Windows program of the build; see wine-run.sh. The presets give the product
 # and its twin one prefix: a prefix that runs 32-bit programs costs 15 s and 1.3 GB to make.
 set(PELLOMIR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH
-    "The Wine prefix of the tests, made afresh by each run; a folder that the tests did not make is refused")
+    "The Wine prefix of the tests, made afresh by each run; a folder they did not make is refused")
 set(PELLOMIR_SESSION ${CMAKE_CURRENT_LIST_DIR}/wine-session.sh)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # Where the product's 32-bit programs do not run, its Windows tests are skipped: see wine.32bit.

@@ -25,7 +25,8 @@ stop() {
     [ -e "$mark" ] || return 0
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     # Only the X server that start began: its id may since have gone to another process.
-    if read -r pid since 2>/dev/null <"$prefix/session.xvfb" && [ "$(started "$pid")" = "$since" ]; then
+    if read -r pid since 2>/dev/null <"$prefix/session.xvfb" &&
+        [ "$(started "$pid")" = "$since" ]; then
         kill "$pid" 2>/dev/null || true
     fi
     rm -f "$prefix/session.xvfb" "$prefix/session.display"
@@ -76,7 +77,7 @@ start() {
 }
 
 run() {
-    [ -e "$mark" ] || { echo "no Wine session in $prefix: wine-session.sh start it first" >&2; exit 1; }
+    [ -e "$mark" ] || { echo "no Wine session in $prefix: start one first" >&2; exit 1; }
     if [ -s "$prefix/session.display" ]; then
         DISPLAY=$(cat "$prefix/session.display")
         export DISPLAY
@@ -87,7 +88,8 @@ run() {
 case $action in
 run) shift 2 && run "$@" ;;
 start | stop)
-    if [ -n "${PELLOMIR_WINE_HELD:-}" ] && [ "$(realpath -m "$PELLOMIR_WINE_HELD")" = "$(realpath -m "$prefix")" ]; then
+    held=${PELLOMIR_WINE_HELD:-}
+    if [ -n "$held" ] && [ "$(realpath -m "$held")" = "$(realpath -m "$prefix")" ]; then
         [ -d "$prefix/drive_c" ] || { echo "the held Wine prefix $prefix is missing" >&2; exit 1; }
         exit 0
     fi
