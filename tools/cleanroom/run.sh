@@ -174,8 +174,8 @@ mount_in sys -t sysfs -o nosuid,nodev,noexec sysfs
 mount_in dev --bind /dev
 # Mounts below must not spread to the host's /dev, which a shared /dev would do.
 mount --make-private "$dir/dev"
-# apt runs dpkg on a pseudo-terminal, and programs expect a /dev/shm to write to; the bind
-# holds neither, and the host's own instances are not ours to lend.
+# apt runs dpkg on a pseudo-terminal, and the fuzz target keeps its file in /dev/shm. The bind
+# holds neither, and a file written there would land in the host's /dev.
 mount_in dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620,gid=5 devpts
 mount_in dev/shm -t tmpfs -o mode=1777,nosuid,nodev tmpfs
 
