@@ -24,6 +24,12 @@ started() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f20; }
 stop() {
     [ -e "$mark" ] || return 0
     /usr/lib/wine/wineserver -k 2>/dev/null || true
+    # Debian's Wine keeps the server's socket in a folder of /tmp that it names in the prefix and
+    # leaves behind when the server ends.
+    sockets=$(cat "$prefix/wineserver" 2>/dev/null) || sockets=""
+    case $sockets in
+    wine-??????) /usr/lib/wine/wineserver -w 2>/dev/null && rm -rf "/tmp/$sockets" ;;
+    esac
     # Only the X server that start began: its id may since have gone to another process.
     if read -r pid since 2>/dev/null <"$prefix/session.xvfb" &&
         [ "$(started "$pid")" = "$since" ]; then
