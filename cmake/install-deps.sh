@@ -18,7 +18,7 @@ fuzzer_links() {
 want_command cmake cmake
 want_command make make
 want_command clang++ clang
-if ! command -v clang++ >/dev/null 2>&1 || ! fuzzer_links; then need="$need libclang-rt-dev"; fi
+fuzzer_links || need="$need libclang-rt-dev"
 want_file /usr/src/googletest/CMakeLists.txt googletest
 want_command i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
 want_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
