@@ -16,11 +16,7 @@ case ${1:-} in
 esac
 
 cmake/install-deps.sh
-for preset in win32 win64; do
-    echo "Building build/$preset"
-    cmake --preset $preset >/dev/null
-    cmake --build --preset $preset -j2 >/dev/null
-done
+cmake/build.sh --quiet win32 win64
 
 # A session of its own, apart from the tests' (build/wineprefix): either may run while the other
 # does. The traps come first, so that an interrupt while the session starts ends it too.
@@ -29,12 +25,13 @@ session=$PWD/cmake/wine-session.sh
 trap '"$session" stop "$prefix"' EXIT
 trap 'exit 130' INT TERM
 "$session" start "$prefix" >/dev/null
-if why=$(cmake/runs-32bit.sh build/win32 "$prefix"); then
+if why=$("$session" 32bit "$prefix"); then
     build=build/win32
     echo "Running the product, $build"
 else
     build=build/win64
-    echo "Wine cannot start 32-bit programs here, so the x86_64 twin $build runs instead: $why"
+    echo "This machine cannot run the product's 32-bit code, so its x86_64 twin $build runs" \
+        "instead: $why"
 fi
 wine() { (cd "$build" && "$session" run "$prefix" "$@"); }
 
@@ -57,7 +54,7 @@ wine tools/demo/demo.exe PellomirStartup.exe screenshot.signal |
         case $line in
         "Form ready for a screenshot at "*)
             geometry=${line#Form ready for a screenshot at } && geometry=${geometry%%;*}
-            if DISPLAY=$(cat "$prefix/session.display") import -window root png:- |
+            if "$session" env "$prefix" import -window root png:- |
                 convert - -crop "$geometry" +repage "$shot"; then
                 echo "Saved $shot"
             else

@@ -1,12 +1,13 @@
-#!/bin/sh
+#!/bin/bash
 # Installs what the build, the tests and the demo need on Debian 12 or 13, when something is
-# missing. Run as root.
-set -eu
+# missing; installing needs root, and a run with nothing missing does not.
+set -euo pipefail
 need=""
 want_command() { command -v "$1" >/dev/null 2>&1 || need="$need $2"; }
 want_file() { [ -e "$1" ] || need="$need $2"; }
 # libFuzzer lies where the compiler keeps its runtimes, which moves between releases: ask it.
 fuzzer_links() {
+    local out status
     out=$(mktemp) || return 1
     printf 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }\n' |
         clang++ -x c++ -fsanitize=fuzzer -o "$out" - >/dev/null 2>&1
@@ -31,30 +32,55 @@ want_file /usr/lib/wine/wine64 wine64
 want_file /usr/lib/wine/wine wine32:i386
 want_file /usr/share/wine/fonts/ms_sans_serif.ttf fonts-wine
 want_command Xvfb xvfb
+want_command xauth xauth
 want_file /usr/include/ini.h libinih-dev
 # import, not convert: some machines have a convert of their own that is no ImageMagick.
 want_command import imagemagick
 want_command pkg-config pkg-config
 [ -n "$need" ] || exit 0
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing:$need; installing them needs root: run $0 as root" >&2
+    exit 1
+fi
 
 echo "Installing:$need"
 export DEBIAN_FRONTEND=noninteractive
 case $need in
 *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
 esac
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+# Another apt or dpkg at work is waited for, not taken for a broken mirror.
+apt=(apt-get -q -o DPkg::Lock::Timeout=600)
 # A mirror in the middle of a sync fails one index; the others are still worth having.
-if ! apt-get update -q >/dev/null 2>&1; then
-    echo "apt-get update failed for some package list; going on with the lists there are"
+echo "Updating the package lists"
+if ! "${apt[@]}" update >"$log" 2>&1; then
+    echo "apt-get update failed for some package list; going on with the lists there are:"
+    grep '^[EW]:' "$log" | sed 's/^/  /' || true
 fi
+
+# apt's own progress lines ("dlstatus:N:PERCENT:WHAT", then pmstatus), in steps of a tenth.
+progress() {
+    awk -F: '$1 ~ /^(dl|pm)status$/ && $1 int($3 / 10) != last {
+        last = $1 int($3 / 10)
+        printf "  %s %d%%\n", $1 == "dlstatus" ? "downloaded" : "installed", int($3 / 10) * 10
+        fflush()
+    }'
+}
 # shellcheck disable=SC2086 # one word per package
-apt_install() { apt-get install -y -q --no-install-recommends "$@" $need >/dev/null; }
-apt_install 2>/dev/null && exit 0
+apt_install() {
+    "${apt[@]}" install -y --no-install-recommends -o APT::Status-Fd=3 "$@" $need \
+        3>&1 >"$log" 2>&1 | progress
+}
+apt_install && exit 0
 # Out of step, the security suite may carry amd64 packages newer than their i386 twins; the
-# release's own suite has both at one version.
+# release's own suite has both at one version. Any other failure is apt's to tell.
+# shellcheck source=/dev/null
 suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-if [ -n "$suite" ]; then
+if [ -n "$suite" ] && grep -q 'unmet dependencies\|held broken packages' "$log"; then
     echo "The packages did not resolve together; trying once more from the suite $suite alone"
     apt_install -t "$suite" && exit 0
 fi
+grep '^E:' "$log" | sed 's/^/  /' >&2 || true
 echo "Could not install:$need" >&2
 exit 1

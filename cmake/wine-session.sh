@@ -1,20 +1,27 @@
 #!/bin/sh
-# wine-session.sh start|stop PREFIX, or wine-session.sh run PREFIX PROGRAM [ARGUMENT...]
+# wine-session.sh start|stop|32bit PREFIX, or wine-session.sh run|run32|env PREFIX COMMAND...
 # start: a fresh Wine prefix with Wine's own fonts, and a virtual X server when there is no
-#        display; stop: ends the Wine server and the X server that start began; run: a Windows
-#        program in that session (wine64 starts 32-bit programs too, through Wine's 32-bit loader).
-# The session's files lie in the prefix, beside a mark that this project made it: a folder
-# without the mark is never deleted. A caller that holds a session for several test runs exports
-# PELLOMIR_WINE_HELD=PREFIX, and start and stop then leave that prefix alone.
+#        display, which takes only the session's own programs (an authorisation cookie);
+# stop:  ends the Wine server and the X server that start began;
+# 32bit: succeeds where this machine executes 32-bit code, which start found out once; else
+#        prints why and exits 77, ctest's skip;
+# run:   a Windows program in the session (wine64 starts 32-bit programs too, through Wine's
+#        32-bit loader); run32: the same, or 32bit's skip; env: a Linux command in the session.
+# Everything a session makes lies in its prefix, Wine's sockets and temporary files included,
+# beside a mark that this project made it: a folder without the mark is never deleted. A caller
+# that holds a session for several test runs exports PELLOMIR_WINE_HELD=PREFIX, and start and
+# stop then leave that prefix alone.
 set -eu
-[ $# -ge 2 ] || { echo "usage: $0 start|stop|run PREFIX [PROGRAM [ARGUMENT...]]" >&2; exit 2; }
+usage() { echo "usage: $0 start|stop|32bit PREFIX, or $0 run|run32|env PREFIX COMMAND..." >&2; }
+if [ $# -lt 2 ] || [ -z "$2" ]; then usage && exit 2; fi
 action=$1
 case $2 in
 /*) prefix=$2 ;;
 *) prefix=$PWD/$2 ;;
 esac
 mark=$prefix/made-by-pellomir-startup
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+loader=/usr/lib/wine/wine
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' TMPDIR="$prefix/tmp"
 # Wine takes its ANSI code page from the locale: pin it.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
@@ -24,18 +31,14 @@ started() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f20; }
 stop() {
     [ -e "$mark" ] || return 0
     /usr/lib/wine/wineserver -k 2>/dev/null || true
-    # Debian's Wine keeps the server's socket in a folder of /tmp that it names in the prefix and
-    # leaves behind when the server ends.
-    sockets=$(cat "$prefix/wineserver" 2>/dev/null) || sockets=""
-    case $sockets in
-    wine-??????) /usr/lib/wine/wineserver -w 2>/dev/null && rm -rf "/tmp/$sockets" ;;
-    esac
+    # The server leaves its socket folder behind.
+    /usr/lib/wine/wineserver -w 2>/dev/null && rm -rf "$TMPDIR"
     # Only the X server that start began: its id may since have gone to another process.
     if read -r pid since 2>/dev/null <"$prefix/session.xvfb" &&
         [ "$(started "$pid")" = "$since" ]; then
         kill "$pid" 2>/dev/null || true
     fi
-    rm -f "$prefix/session.xvfb" "$prefix/session.display"
+    rm -f "$prefix/session.xvfb" "$prefix/session.display" "$prefix/session.xauth"
 }
 
 # Ends what start has begun if start itself is cut short. $! is the X server while this shell
@@ -43,6 +46,40 @@ stop() {
 abort_start() {
     stop
     [ -z "${!:-}" ] || kill "$!" 2>/dev/null || true
+}
+
+# The X server reads its cookies before it knows its display, and ignores their display numbers;
+# its clients look theirs up by display, so the cookie is entered once more for that.
+start_x_server() {
+    auth=$prefix/session.xauth
+    cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    xauth -q -f "$auth" add :0 . "$cookie"
+    Xvfb -displayfd 3 -auth "$auth" -screen 0 1024x768x24 -nolisten tcp \
+        3>"$prefix/session.display" >/dev/null 2>&1 &
+    echo "$! $(started $!)" >"$prefix/session.xvfb"
+    tries=0
+    until [ -s "$prefix/session.display" ]; do
+        tries=$((tries + 1))
+        [ $tries -lt 100 ] || { echo "Xvfb did not start" >&2; exit 1; }
+        sleep 0.1
+    done
+    DISPLAY=:$(cat "$prefix/session.display")
+    echo "$DISPLAY" >"$prefix/session.display"
+    xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+    export DISPLAY XAUTHORITY="$auth"
+}
+
+# Only a machine that cannot execute 32-bit code at all skips the product's Windows tests: the
+# loader is missing, or the kernel refuses it (bash says so where exec fails with ENOEXEC). Any
+# other failure is Wine's or the product's, and the tests fail on it.
+executes_32bit() {
+    [ -x $loader ] || { echo "Wine's 32-bit loader $loader is missing (wine32:i386)"; return; }
+    status=0
+    out=$(bash -c 'exec "$0" --version' $loader 2>&1) || status=$?
+    case $status:$out in
+    126:*"Exec format error"*) echo "this kernel does not execute 32-bit code (Exec format error)" ;;
+    *) echo yes ;;
+    esac
 }
 
 start() {
@@ -54,22 +91,10 @@ start() {
     trap abort_start EXIT
     trap 'exit 130' INT TERM
     rm -rf "$prefix"
-    mkdir -p "$prefix"
+    mkdir -p "$TMPDIR"
     touch "$mark"
-    if [ -z "${DISPLAY:-}" ]; then
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$prefix/session.display" \
-            >/dev/null 2>&1 &
-        echo "$! $(started $!)" >"$prefix/session.xvfb"
-        tries=0
-        until [ -s "$prefix/session.display" ]; do
-            tries=$((tries + 1))
-            [ $tries -lt 100 ] || { echo "Xvfb did not start" >&2; exit 1; }
-            sleep 0.1
-        done
-        DISPLAY=:$(cat "$prefix/session.display")
-        echo "$DISPLAY" >"$prefix/session.display"
-        export DISPLAY
-    fi
+    [ -n "${DISPLAY:-}" ] || start_x_server
+    executes_32bit >"$prefix/session.32bit"
     # One server for the whole run.
     /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
@@ -82,17 +107,25 @@ start() {
     echo "Wine prefix ready: $prefix${DISPLAY:+ on display $DISPLAY}"
 }
 
-run() {
+enter() {
     [ -e "$mark" ] || { echo "no Wine session in $prefix: start one first" >&2; exit 1; }
     if [ -s "$prefix/session.display" ]; then
         DISPLAY=$(cat "$prefix/session.display")
-        export DISPLAY
+        export DISPLAY XAUTHORITY="$prefix/session.xauth"
     fi
-    exec /usr/lib/wine/wine64 "$@"
+}
+
+# Exits 77, ctest's skip, with why, where start found that this machine cannot run 32-bit code.
+require_32bit() {
+    why=$(cat "$prefix/session.32bit")
+    [ "$why" = yes ] || { printf '%s%s\n' "$1" "$why"; exit 77; }
 }
 
 case $action in
-run) shift 2 && run "$@" ;;
+32bit) enter && require_32bit "" ;;
+env) enter && shift 2 && exec "$@" ;;
+run) enter && shift 2 && exec /usr/lib/wine/wine64 "$@" ;;
+run32) enter && require_32bit "skipped: " && shift 2 && exec /usr/lib/wine/wine64 "$@" ;;
 start | stop)
     held=${PELLOMIR_WINE_HELD:-}
     if [ -n "$held" ] && [ "$(realpath -m "$held")" = "$(realpath -m "$prefix")" ]; then
@@ -101,5 +134,5 @@ start | stop)
     fi
     $action
     ;;
-*) echo "usage: $0 start|stop|run PREFIX [PROGRAM [ARGUMENT...]]" >&2; exit 2 ;;
+*) usage && exit 2 ;;
 esac

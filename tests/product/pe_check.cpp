@@ -1,8 +1,10 @@
-// pe_check EXE: reads the launcher of this build as data and checks what ships in it: the format
-// (PE32 in the i686 build, the product, with its size goal; PE32+ in the twin's), the DLLs it
-// imports, and the dialog template that is its only resource.
+// pe_check FORMAT EXE [FORMAT EXE]...: reads launchers as data and checks what ships in them: the
+// format (PE32 for the product, with its size goal; PE32+ for its twin), the DLLs each imports,
+// and the dialog template that is its only resource. It reads both formats, so that the twin's
+// build checks the product too, on machines where no 32-bit program runs.
 #include <windows.h>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "bytes.h"
@@ -92,31 +94,38 @@ void CheckDialog(const std::string &b) {
     }
 }
 
-// IMAGE_NT_HEADERS is this build's own layout; so is its machine.
-#ifdef _WIN64
-const WORD MACHINE = IMAGE_FILE_MACHINE_AMD64;
-#else
-const WORD MACHINE = IMAGE_FILE_MACHINE_I386;
-#endif
+struct Format {
+    const char *name;
+    WORD magic, machine;
+    unsigned sizeGoal;
+};
+const Format FORMATS[] = {
+    {"PE32", IMAGE_NT_OPTIONAL_HDR32_MAGIC, IMAGE_FILE_MACHINE_I386, SIZE_GOAL},
+    {"PE32+", IMAGE_NT_OPTIONAL_HDR64_MAGIC, IMAGE_FILE_MACHINE_AMD64, 0}};
 
-void CheckExe(const char *path) {
+void CheckExe(const Format &format, const char *path) {
     std::string b = ReadBytes(path);
-#ifndef _WIN64
-    std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(b.size()), SIZE_GOAL);
-    ok(b.size() <= SIZE_GOAL, "product is %u bytes\n", unsigned(b.size()));
-#endif
+    if (format.sizeGoal) {
+        std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(b.size()), SIZE_GOAL);
+        ok(b.size() <= SIZE_GOAL, "product is %u bytes\n", unsigned(b.size()));
+    }
+    // Both layouts agree up to the optional header's magic.
     const IMAGE_DOS_HEADER *dos = At<IMAGE_DOS_HEADER>(b, 0);
-    const IMAGE_NT_HEADERS *nt = dos ? At<IMAGE_NT_HEADERS>(b, dos->e_lfanew) : nullptr;
+    const IMAGE_NT_HEADERS32 *nt = dos ? At<IMAGE_NT_HEADERS32>(b, dos->e_lfanew) : nullptr;
     ok(nt && dos->e_magic == IMAGE_DOS_SIGNATURE && nt->Signature == IMAGE_NT_SIGNATURE,
        "%s is not a PE file (%u bytes read; is it built?)\n", path, unsigned(b.size()));
     if (!nt) return;
     const IMAGE_FILE_HEADER &file = nt->FileHeader;
-    ok(nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR_MAGIC && file.Machine == MACHINE,
-       "optional header magic %x, machine %x\n", nt->OptionalHeader.Magic, file.Machine);
-    if (nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) return;
-    const IMAGE_DATA_DIRECTORY *dirs = nt->OptionalHeader.DataDirectory;
-    ok(nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %u\n",
-       nt->OptionalHeader.Subsystem);
+    const WORD magic = nt->OptionalHeader.Magic;
+    ok(magic == format.magic && file.Machine == format.machine,
+       "%s: optional header magic %x, machine %x for %s\n", path, magic, file.Machine, format.name);
+    const IMAGE_NT_HEADERS64 *nt64 = At<IMAGE_NT_HEADERS64>(b, dos->e_lfanew);
+    if (magic != format.magic || !nt64) return;
+    const bool is64 = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    const IMAGE_DATA_DIRECTORY *dirs =
+        is64 ? nt64->OptionalHeader.DataDirectory : nt->OptionalHeader.DataDirectory;
+    const WORD subsystem = is64 ? nt64->OptionalHeader.Subsystem : nt->OptionalHeader.Subsystem;
+    ok(subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %u\n", subsystem);
     size_t sectionsAt = dos->e_lfanew + 4 + sizeof file + file.SizeOfOptionalHeader;
     // File offset of an RVA, or 0 when no section holds it.
     auto fileOffset = [&](DWORD rva) -> size_t {
@@ -167,6 +176,11 @@ void CheckExe(const char *path) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (ok(argc == 2, "usage: pe_check EXE\n")) CheckExe(argv[1]);
+    ok(argc >= 3 && argc % 2 == 1, "usage: pe_check PE32|PE32+ EXE...\n");
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const Format *format = nullptr;
+        for (const Format &f : FORMATS) format = std::strcmp(argv[i], f.name) ? format : &f;
+        if (ok(format, "no format %s\n", argv[i])) CheckExe(*format, argv[i + 1]);
+    }
     return OkSummary();
 }

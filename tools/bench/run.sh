@@ -5,7 +5,7 @@ set -eu
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 build="$repo/build/bench"
 log="$build/build.log"
-sh "$repo/cmake/install-deps.sh"
+"$repo/cmake/install-deps.sh"
 mkdir -p "$build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPELLOMIR_SANITIZE=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >"$log" 2>&1 ||
