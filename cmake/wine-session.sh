@@ -53,6 +53,7 @@ abort_start() {
 start_x_server() {
     auth=$prefix/session.xauth
     cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    (umask 077 && : >"$auth")
     xauth -q -f "$auth" add :0 . "$cookie"
     Xvfb -displayfd 3 -auth "$auth" -screen 0 1024x768x24 -nolisten tcp \
         3>"$prefix/session.display" >/dev/null 2>&1 &
