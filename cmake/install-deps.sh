@@ -52,10 +52,21 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 # Another apt or dpkg at work is waited for, not taken for a broken mirror.
 apt=(apt-get -q -o DPkg::Lock::Timeout=600)
+# The package lists' lock is not covered by that timeout.
+update() {
+    local tries
+    for tries in $(seq 60); do
+        "${apt[@]}" update >"$log" 2>&1 && return 0
+        grep -q '^E: Could not get lock' "$log" || return 1
+        [ "$tries" -gt 1 ] || echo "Waiting for another apt to end"
+        sleep 10
+    done
+    return 1
+}
 # A mirror in the middle of a sync fails one index; the others are still worth having.
 echo "Updating the package lists"
-if ! "${apt[@]}" update >"$log" 2>&1; then
-    echo "apt-get update failed for some package list; going on with the lists there are:"
+if ! update; then
+    echo "apt-get update failed, as below; going on with the lists there are:"
     grep '^[EW]:' "$log" | sed 's/^/  /' || true
 fi
 
