@@ -35,6 +35,7 @@ want_file /usr/include/ini.h libinih-dev
 # import, not convert: some machines have a convert of their own that is no ImageMagick.
 want_command import imagemagick
 want_command pkg-config pkg-config
+want_command strip-nondeterminism strip-nondeterminism
 [ -n "$need" ] || exit 0
 
 echo "Installing:$need"
