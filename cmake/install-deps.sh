@@ -37,6 +37,7 @@ want_file /usr/include/ini.h libinih-dev
 # import, not convert: some machines have a convert of their own that is no ImageMagick.
 want_command import imagemagick
 want_command pkg-config pkg-config
+want_command strip-nondeterminism strip-nondeterminism
 [ -n "$need" ] || exit 0
 if [ "$(id -u)" -ne 0 ]; then
     echo "Missing:$need; installing them needs root: run $0 as root" >&2
