@@ -34,18 +34,18 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
+# Debian's archive as this machine reaches it: the one apt takes the release $1 from.
 archive() {
-    apt-get indextargets --format "\$(RELEASE) \$(REPO_URI)" |
-        awk -v release="$1" '$1 == release && !found++ { print $2 }'
+    local uri
+    uri=$(apt-get indextargets --format "\$(RELEASE) \$(REPO_URI)" |
+        awk -v release="$1" '$1 == release && !found++ { print $2 }')
+    [ -n "$uri" ] || { echo "$0: apt's sources name no archive for '$1'" >&2 && return 1; }
+    echo "$uri"
 }
 # shellcheck source=/dev/null
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 main=$(archive "$codename")
 security=$(archive "$codename-security")
-if [ -z "$codename" ] || [ -z "$main" ] || [ -z "$security" ]; then
-    echo "$0: no Debian archive for '$codename' and its security updates in apt's sources" >&2
-    exit 1
-fi
 
 repo=$(cd "$(dirname "$0")/../.." && pwd -P)
 git=(git -c "safe.directory=$repo" -C "$repo")
