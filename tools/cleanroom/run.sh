@@ -10,7 +10,7 @@ set -euo pipefail
 usage() { echo "usage: $0 SUITE" >&2 && exit 2; }
 [[ $# -eq 1 && $1 =~ ^[a-z][a-z0-9-]*$ ]] || usage
 suite=$1
-[ "$(id -u)" -eq 0 ] || { echo "$0: debootstrap, mount and chroot need root" >&2 && exit 2; }
+[ "$(id -u)" -eq 0 ] || { echo "$0: unshare, mount and chroot need root" >&2 && exit 2; }
 PATH=$PATH:/usr/sbin:/sbin
 
 if [ $$ -ne 1 ]; then
