@@ -1,187 +1,112 @@
 #!/bin/bash
-# tools/cleanroom/run.sh [--keep] SUITE     e.g. bookworm, trixie; as root
+# tools/cleanroom/run.sh SUITE     e.g. bookworm, trixie; as root
 # Runs the README's two commands, ./run.sh then ./test.sh, on a fresh minimal Debian SUITE made
 # by debootstrap, against the last commit of this repository (not what is uncommitted), with no
 # display and a clean environment: does a bare machine have everything it needs? Takes some
 # minutes and needs Debian's archive. Not part of the tests; a maintainer runs it by hand.
-# The logs stay in a folder it names; the Debian tree goes at the end unless --keep.
+# The logs stay in a folder it names; the Debian tree lives on a tmpfs that goes with it.
 set -euo pipefail
 
-usage() { echo "usage: $0 [--keep] SUITE" >&2 && exit 2; }
-keep=no suite=""
-for arg in "$@"; do
-    case $arg in
-    --keep) keep=yes ;;
-    -*) usage ;;
-    *)
-        [ -z "$suite" ] || usage
-        suite=$arg
-        ;;
-    esac
-done
-[[ $suite =~ ^[a-z][a-z0-9-]*$ ]] || usage
-[ "$(id -u)" -eq 0 ] || { echo "$0: debootstrap, mount and chroot need root" >&2 && exit 2; }
+usage() { echo "usage: $0 SUITE" >&2 && exit 2; }
+[[ $# -eq 1 && $1 =~ ^[a-z][a-z0-9-]*$ ]] || usage
+suite=$1
+[ "$(id -u)" -eq 0 ] || { echo "$0: unshare, mount and chroot need root" >&2 && exit 2; }
+PATH=$PATH:/usr/sbin:/sbin
 
-repo=$(cd "$(dirname "$0")/../.." && pwd -P)
-git=(git -c "safe.directory=$repo" -C "$repo")
-commit=$("${git[@]}" rev-parse --verify HEAD)
-
-dir="" job="" mounted=()
-
-# Every process whose root is the tree: wineserver and Xvfb may outlive the commands.
-chroot_pids() {
-    local p root
-    for p in /proc/[0-9]*; do
-        root=$(readlink "$p/root" 2>/dev/null) || continue
-        case $root in "$dir" | "$dir"/*) echo "${p#/proc/}" ;; esac
-    done
-}
-
-names() {
-    local p
-    for p in "$@"; do cat "/proc/$p/comm" 2>/dev/null; done | sort -u | tr '\n' ' '
-}
-
-end_chroot_processes() {
-    local pids signal tries
-    for signal in TERM KILL; do
-        mapfile -t pids < <(chroot_pids)
-        [ ${#pids[@]} -gt 0 ] || return 0
-        echo "Ending with SIG$signal what still runs in the tree: $(names "${pids[@]}")"
-        kill -s "$signal" "${pids[@]}" 2>/dev/null
-        for ((tries = 0; tries < 50; tries++)); do
-            [ -n "$(chroot_pids)" ] || return 0
-            sleep 0.1
-        done
-    done
-    echo "Still running in $dir: $(chroot_pids | tr '\n' ' ')"
-    return 1
-}
-
-mounts_below() {
-    local target
-    findmnt -rn -o TARGET | while IFS= read -r target; do
-        [[ $target != "$dir" && $target != "$dir"/* ]] || echo "$target"
-    done
-}
-
-unmount() {
-    umount "$1" 2>/dev/null && return 0
-    sleep 1
-    umount "$1" && return 0
-    # Detached, it can no longer be reached through the tree; busy ones stay usable to
-    # whoever holds them.
-    umount -l "$1" && echo "Unmounted $1 lazily, as it stayed busy"
-}
-
-cleanup() {
-    local status=$? i stuck left
-    trap '' INT TERM HUP
-    set +e
-    if [ -n "$job" ]; then
-        kill -s TERM -- "-$job" 2>/dev/null
-        wait "$job" 2>/dev/null
+if [ $$ -ne 1 ]; then
+    if ! command -v debootstrap >/dev/null; then
+        echo "Installing debootstrap"
+        # A mirror in the middle of a sync fails one index; the others are still worth having.
+        apt-get update -q || echo "apt-get update failed for some package list; going on"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap
     fi
-    if [ -n "$dir" ]; then
-        end_chroot_processes || status=1
-        for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-            unmount "${mounted[i]}"
-        done
-        # An interrupted debootstrap leaves its own.
-        mapfile -t stuck < <(mounts_below)
-        for ((i = ${#stuck[@]} - 1; i >= 0; i--)); do
-            unmount "${stuck[i]}"
-        done
-        left=$(mounts_below)
-        if [ -n "$left" ]; then
-            echo "Not removing $dir: still mounted there: $(echo "$left" | tr '\n' ' ')"
-            status=1
-        elif [ $keep = yes ] || [ -n "$(chroot_pids)" ]; then
-            echo "Kept $dir"
-        else
-            rm -rf --one-file-system "$dir" && echo "Removed $dir"
-        fi
-    fi
-    exit "$status"
-}
-trap cleanup EXIT
+    # The rest runs again as the first process of new mount and PID namespaces: when it ends,
+    # however, the kernel ends every process and drops every mount of the check. unshare
+    # blocks INT and TERM while it waits, so this shell stays to die of them instead, and
+    # its death, even by SIGKILL, kills unshare, which kills the namespace's first process.
+    setpriv --pdeathsig KILL \
+        unshare --mount --propagation private --pid --fork --kill-child "$0" "$suite"
+    exit
+fi
+
+# The first process of a PID namespace has no default action for any signal.
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-# Runs "$@" as a job of its own, so that a signal to this script ends it and its children as
-# well, and waits for it; the exit status goes to $status, the time in seconds to $took.
-run_job() {
-    local log=$1 start=$SECONDS
-    shift
-    set -m
-    "$@" </dev/null >"$log" 2>&1 &
-    job=$!
-    set +m
-    status=0
-    wait "$job" || status=$?
-    job=""
-    took=$((SECONDS - start))
-    local pids
-    mapfile -t pids < <(chroot_pids)
-    [ ${#pids[@]} -eq 0 ] || echo "  still running in the tree after it: $(names "${pids[@]}")"
+# Debian's archive as this machine reaches it: the one apt takes the release $1 from.
+archive() {
+    local uri
+    uri=$(apt-get indextargets --format "\$(RELEASE) \$(REPO_URI)" |
+        awk -v release="$1" '$1 == release && !found++ { print $2 }')
+    [ -n "$uri" ] || { echo "$0: apt's sources name no archive for '$1'" >&2 && return 1; }
+    echo "$uri"
 }
+# shellcheck source=/dev/null
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+main=$(archive "$codename")
+security=$(archive "$codename-security")
 
-show_tail() { echo "  last lines of $1:" && tail -n 15 "$1" | sed 's/^/  | /'; }
-
-if ! command -v debootstrap >/dev/null 2>&1 && ! [ -x /usr/sbin/debootstrap ]; then
-    echo "Installing debootstrap"
-    # A mirror in the middle of a sync fails one index; the others are still worth having.
-    apt-get update -q || echo "apt-get update failed for some package list; going on"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap
-fi
-PATH=$PATH:/usr/sbin:/sbin
-
-logs=$(mktemp -d --tmpdir "pellomir-cleanroom-$suite-logs.XXXXXX")
-dir=$(mktemp -d --tmpdir "pellomir-cleanroom-$suite.XXXXXX")
-dir=$(cd "$dir" && pwd -P)
-# As on a real machine, so that apt's own user can reach its cache.
-chmod 755 "$dir"
+repo=$(cd "$(dirname "$0")/../.." && pwd -P)
+git=(git -c "safe.directory=$repo" -C "$repo")
+commit=$("${git[@]}" rev-parse --verify HEAD)
 echo "Commit $("${git[@]}" log -1 --format='%H %s' "$commit")"
 if [ -n "$("${git[@]}" --no-optional-locks status --porcelain --untracked-files=no)" ]; then
     echo "  (the uncommitted changes in $repo are not part of this check)"
 fi
-echo "Debian $suite in $dir, logs in $logs"
+
+logs=$(mktemp -d --tmpdir "pellomir-cleanroom-$suite-logs.XXXXXX")
+# Over /mnt, seen by this mount namespace alone, the tree hides nothing of the host's.
+dir=/mnt
+mount -t tmpfs -o mode=755 tmpfs "$dir"
+echo "Debian $suite on a tmpfs of its own, logs in $logs"
+
+# In the background, so that a signal's trap runs at once rather than when the command ends.
+# The exit status goes to $status, the time in seconds to $took.
+run_job() {
+    local log=$1 start=$SECONDS
+    shift
+    "$@" </dev/null >"$log" 2>&1 &
+    status=0
+    wait $! || status=$?
+    took=$((SECONDS - start))
+}
+
+show_tail() { echo "  last lines of $1:" && tail -n 15 "$1" | sed 's/^/  | /'; }
 
 echo "debootstrap: see $logs/debootstrap.log"
 run_job "$logs/debootstrap.log" debootstrap --variant=minbase --include=ca-certificates,git \
-    "$suite" "$dir" http://deb.debian.org/debian
+    "$suite" "$dir" "$main"
 [ $status -eq 0 ] || { show_tail "$logs/debootstrap.log" && exit 1; }
 echo "debootstrap: done in $took s"
 
+printf 'deb %s %s main\n' "$main" "$suite" "$main" "$suite-updates" "$security" \
+    "$suite-security" >"$dir/etc/apt/sources.list"
+echo "Its sources.list:" && sed 's/^/  | /' "$dir/etc/apt/sources.list"
 "${git[@]}" clone -q --no-hardlinks --no-checkout "$repo" "$dir/root/pellomir"
 git -C "$dir/root/pellomir" checkout -q --detach "$commit"
 cp -L --remove-destination /etc/resolv.conf "$dir/etc/resolv.conf"
 
-mount_in() {
-    local target=$dir/$1
-    shift
-    # Never through a link, which could lead out of the tree.
-    if [ ! -d "$target" ] || [ -L "$target" ]; then
-        echo "no folder $target" >&2
-        return 1
-    fi
-    mount "$@" "$target"
-    mounted+=("$target")
-}
-mount_in proc -t proc -o nosuid,nodev,noexec proc
-mount_in sys -t sysfs -o nosuid,nodev,noexec sysfs
-mount_in dev --bind /dev
-# Mounts below must not spread to the host's /dev, which a shared /dev would do.
-mount --make-private "$dir/dev"
-# apt runs dpkg on a pseudo-terminal, and the fuzz target keeps its file in /dev/shm. The bind
-# holds neither, and a file written there would land in the host's /dev.
-mount_in dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620,gid=5 devpts
-mount_in dev/shm -t tmpfs -o mode=1777,nosuid,nodev tmpfs
+mount -t proc -o nosuid,nodev,noexec proc "$dir/proc"
+mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$dir/sys"
+# A /dev of its own, so that nothing written there lands in the host's. apt runs dpkg on a
+# pseudo-terminal, and the fuzz target keeps its file in /dev/shm.
+mount -t tmpfs -o mode=755,nosuid,noexec tmpfs "$dir/dev"
+for node in null zero full random urandom tty; do
+    touch "$dir/dev/$node"
+    mount --bind "/dev/$node" "$dir/dev/$node"
+done
+mkdir "$dir/dev/pts" "$dir/dev/shm"
+mount -t devpts -o newinstance,ptmxmode=0666,mode=0620,gid=5 devpts "$dir/dev/pts"
+mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$dir/dev/shm"
+ln -s pts/ptmx "$dir/dev/ptmx"
+ln -s /proc/self/fd "$dir/dev/fd"
+for fd in 0:stdin 1:stdout 2:stderr; do ln -s "/proc/self/fd/${fd%:*}" "$dir/dev/${fd#*:}"; done
 
 # Only as a job of run_job: exec leaves no shell between the job and the command.
 in_chroot() {
-    exec env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
+    local path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+    exec env -i HOME=/root PATH=$path TERM=dumb \
         chroot "$dir" /bin/sh -c "cd /root/pellomir && exec $1"
 }
 
@@ -198,6 +123,7 @@ closing=$(grep -a '^total:' "$logs/test.log" | tail -n 1) || true
 echo "./test.sh: exit status $test_status, $took s"
 echo "./test.sh: ${closing:-no closing line}"
 [ $test_status -eq 0 ] || show_tail "$logs/test.log"
+echo "The tree's tmpfs holds $(df -h --output=used "$dir" | tail -n 1 | tr -d ' ') at the end"
 
 if [ $run_status -eq 0 ] && [ $test_status -eq 0 ] &&
     [[ $closing =~ ^total:\ [0-9]+\ passed,\ 0\ failed(,\ [0-9]+\ skipped)?$ ]]; then
