@@ -7,10 +7,10 @@
 #        prints why and exits 77, ctest's skip;
 # run:   a Windows program in the session (wine64 starts 32-bit programs too, through Wine's
 #        32-bit loader); run32: the same, or 32bit's skip; env: a Linux command in the session.
-# Everything a session makes lies in its prefix, Wine's sockets and temporary files included,
-# beside a mark that this project made it: a folder without the mark is never deleted. A caller
-# that holds a session for several test runs exports PELLOMIR_WINE_HELD=PREFIX, and start and
-# stop then leave that prefix alone.
+# What a session makes lies in its prefix, beside a mark that this project made it, but for the
+# Wine server's socket folder in /tmp, which stop removes: a folder without the mark is never
+# deleted. A caller that holds a session for several test runs exports PELLOMIR_WINE_HELD=PREFIX,
+# and start and stop then leave that prefix alone.
 set -eu
 usage() { echo "usage: $0 start|stop|32bit PREFIX, or $0 run|run32|env PREFIX COMMAND..." >&2; }
 if [ $# -lt 2 ] || [ -z "$2" ]; then usage && exit 2; fi
@@ -21,7 +21,10 @@ case $2 in
 esac
 mark=$prefix/made-by-pellomir-startup
 loader=/usr/lib/wine/wine
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' TMPDIR="$prefix/tmp"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+# Debian 13's wineserver aborts ("free(): invalid pointer") when TMPDIR is set at all, even to
+# /tmp; unset, Debian's Wine keeps its socket folder in /tmp and names it in the prefix.
+unset TMPDIR
 # Wine takes its ANSI code page from the locale: pin it.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
@@ -32,7 +35,10 @@ stop() {
     [ -e "$mark" ] || return 0
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     # The server leaves its socket folder behind.
-    /usr/lib/wine/wineserver -w 2>/dev/null && rm -rf "$TMPDIR"
+    sockets=$(cat "$prefix/wineserver" 2>/dev/null) || sockets=""
+    case $sockets in
+    wine-??????) /usr/lib/wine/wineserver -w 2>/dev/null && rm -rf "/tmp/$sockets" ;;
+    esac
     # Only the X server that start began: its id may since have gone to another process.
     if read -r pid since 2>/dev/null <"$prefix/session.xvfb" &&
         [ "$(started "$pid")" = "$since" ]; then
@@ -92,7 +98,7 @@ start() {
     trap abort_start EXIT
     trap 'exit 130' INT TERM
     rm -rf "$prefix"
-    mkdir -p "$TMPDIR"
+    mkdir -p "$prefix"
     touch "$mark"
     [ -n "${DISPLAY:-}" ] || start_x_server
     executes_32bit >"$prefix/session.32bit"
