@@ -9,12 +9,12 @@ quiet=no
 mkdir -p build
 exec 9>build/.lock
 flock -n 9 || { echo "Waiting for another build of this tree to end"; flock 9; }
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2; }
 for preset in "$@"; do
     echo "Building build/$preset"
     if [ $quiet = no ]; then
-        { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2; } || exit 1
-    elif ! { cmake --preset "$preset" && cmake --build --preset "$preset" -j2; } \
-        >"build/$preset.log" 2>&1; then
+        build "$preset" || exit 1
+    elif ! build "$preset" >"build/$preset.log" 2>&1; then
         cat "build/$preset.log"
         exit 1
     fi

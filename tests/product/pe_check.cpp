@@ -106,8 +106,9 @@ const Format FORMATS[] = {
 void CheckExe(const Format &format, const char *path) {
     std::string b = ReadBytes(path);
     if (format.sizeGoal) {
-        std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(b.size()), SIZE_GOAL);
-        ok(b.size() <= SIZE_GOAL, "product is %u bytes\n", unsigned(b.size()));
+        std::printf("product size: %u bytes (goal: at most %u)\n", unsigned(b.size()),
+                    format.sizeGoal);
+        ok(b.size() <= format.sizeGoal, "product is %u bytes\n", unsigned(b.size()));
     }
     // Both layouts agree up to the optional header's magic.
     const IMAGE_DOS_HEADER *dos = At<IMAGE_DOS_HEADER>(b, 0);
