@@ -19,12 +19,17 @@ cmake/install-deps.sh
 cmake/build.sh --quiet win32 win64
 
 # A session of its own, apart from the tests' (build/wineprefix): either may run while the other
-# does. The traps come first, so that an interrupt while the session starts ends it too.
+# does. A second ./run.sh finds this prefix taken and says so. The traps come first, so that an
+# interrupt while the session starts ends it too.
 prefix=$PWD/build/run-wineprefix
 session=$PWD/cmake/wine-session.sh
 trap '"$session" stop "$prefix"' EXIT
 trap 'exit 130' INT TERM
-"$session" start "$prefix" >/dev/null
+if [ -n "${DISPLAY:-}" ]; then
+    "$session" start-on-display "$prefix" >/dev/null
+else
+    "$session" start "$prefix" >/dev/null
+fi
 if why=$("$session" 32bit "$prefix"); then
     build=build/win32
     echo "Running the product, $build"
@@ -45,25 +50,30 @@ if [ -n "${DISPLAY:-}" ]; then
     exit $status
 fi
 
+# A picture is written beside its place and moved there only once it is whole.
 echo "No display: a scripted session on a virtual X server"
 shot=$build/screenshot.png
-rm -f "$shot" "$build/screenshot.signal"
+rm -f "$shot" "$shot.part" "$build/screenshot.signal"
 wine tools/demo/demo.exe PellomirStartup.exe screenshot.signal |
     while IFS= read -r line; do
         echo "$line"
         case $line in
         "Form ready for a screenshot at "*)
             geometry=${line#Form ready for a screenshot at } && geometry=${geometry%%;*}
-            if "$session" env "$prefix" import -window root png:- |
-                convert - -crop "$geometry" +repage "$shot"; then
+            if "$session" env "$prefix" import -window root -crop "$geometry" +repage \
+                "png:$shot.part" && mv "$shot.part" "$shot"; then
                 echo "Saved $shot"
             else
+                rm -f "$shot.part"
                 echo "Could not take the screenshot"
             fi
             touch "$build/screenshot.signal"
             ;;
         esac
     done
+[ -e "$shot" ] || { echo "No screenshot was saved" >&2 && exit 1; }
 if [ $update = yes ]; then
-    cp "$shot" docs/screenshot.png && echo "Copied it to docs/screenshot.png"
+    cp "$shot" docs/screenshot.png.part || { rm -f docs/screenshot.png.part && exit 1; }
+    mv docs/screenshot.png.part docs/screenshot.png
+    echo "Copied it to docs/screenshot.png"
 fi

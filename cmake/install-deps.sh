@@ -1,6 +1,6 @@
 #!/bin/bash
 # Installs what the build, the tests and the demo need on Debian 12 or 13, when something is
-# missing; installing needs root, and a run with nothing missing does not.
+# missing: as root, or through sudo for an ordinary user. A run with nothing missing needs neither.
 set -euo pipefail
 need=""
 want_command() { command -v "$1" >/dev/null 2>&1 || need="$need $2"; }
@@ -39,20 +39,27 @@ want_command import imagemagick
 want_command pkg-config pkg-config
 want_command strip-nondeterminism strip-nondeterminism
 [ -n "$need" ] || exit 0
-if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing:$need; installing them needs root: run $0 as root" >&2
+# As root, or through sudo, which asks for the user's password where its rules want one.
+if [ "$(id -u)" -eq 0 ]; then
+    as_root() { "$@"; }
+    echo "Installing:$need"
+elif command -v sudo >/dev/null; then
+    as_root() { sudo "$@"; }
+    echo "Installing:$need (through sudo, as root)"
+    sudo -v || { echo "sudo gave no root: run $0 as root to install:$need" >&2; exit 1; }
+else
+    echo "Missing:$need; installing them needs root, and there is no sudo: run $0 as root" >&2
     exit 1
 fi
 
-echo "Installing:$need"
-export DEBIAN_FRONTEND=noninteractive
 case $need in
-*:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+*:i386*) dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386 ;;
 esac
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-# Another apt or dpkg at work is waited for, not taken for a broken mirror.
-apt=(apt-get -q -o DPkg::Lock::Timeout=600)
+# Another apt or dpkg at work is waited for, not taken for a broken mirror. sudo passes no file
+# descriptor but the standard three, so apt's progress comes on standard output.
+apt=(as_root env DEBIAN_FRONTEND=noninteractive apt-get -q -o DPkg::Lock::Timeout=600)
 # The package lists' lock is not covered by that timeout.
 update() {
     local tries
@@ -81,8 +88,8 @@ progress() {
 }
 # shellcheck disable=SC2086 # one word per package
 apt_install() {
-    "${apt[@]}" install -y --no-install-recommends -o APT::Status-Fd=3 "$@" $need \
-        3>&1 >"$log" 2>&1 | progress
+    "${apt[@]}" install -y --no-install-recommends -o APT::Status-Fd=1 "$@" $need 2>&1 |
+        tee "$log" | progress
 }
 apt_install && exit 0
 # Out of step, the security suite may carry amd64 packages newer than their i386 twins; the
