@@ -172,7 +172,7 @@ int main(int argc, char **argv) {
         GetWindowRect(form, &rect);
         printf("Form ready for a screenshot at %ldx%ld+%ld+%ld; waiting for %s\n",
                rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top, argv[2]);
-        puts(WaitForFile(argv[2]) ? "Screenshot taken" : "No screenshot came; going on");
+        puts(WaitForFile(argv[2]) ? "Going on" : "No word of a screenshot came; going on");
     }
 
     HWND begin = GetDlgItem(form, IDC_BEGIN);
