@@ -29,9 +29,12 @@ function(pellomir_product_code target)
 endfunction()
 
 # -static keeps libwinpthread and libgcc out of the import table: KERNEL32, USER32, msvcrt only.
-# No link time stamp: the same sources make the same bytes.
+# No link time stamp: the same sources make the same bytes. ASLR, DEP and terminal-server
+# awareness are asked for here rather than left to binutils' defaults, which older binutils did
+# not set; ASLR moves the image by its base relocations, so the stripped exe keeps .reloc.
 function(pellomir_product_exe target)
-  target_link_options(${target} PRIVATE -static -s -Os -Wl,--no-insert-timestamp)
+  target_link_options(${target} PRIVATE -static -s -Os -Wl,--no-insert-timestamp
+    -Wl,--dynamicbase,--nxcompat,--tsaware,--enable-reloc-section)
 endfunction()
 
 # Windows programs of the tests and tools: no mingw DLLs for Wine to find.

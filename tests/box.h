@@ -17,7 +17,7 @@ inline BoxView ReadBox(HWND box) {
     view.topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     for (HWND item = GetWindow(box, GW_CHILD); item; item = GetWindow(item, GW_HWNDNEXT)) {
         // The buttons have the small ids (IDOK and the like), the text is a static of id -1.
-        LONG style = GetWindowLongA(item, GWL_STYLE), id = GetDlgCtrlID(item);
+        DWORD style = GetWindowLongA(item, GWL_STYLE), id = GetDlgCtrlID(item);
         if (!(style & WS_VISIBLE)) continue;
         if ((style & SS_TYPEMASK) == SS_ICON)
             SendMessageTimeoutA(item, STM_GETICON, 0, 0, SMTO_NORMAL, 5000, (PDWORD_PTR)&view.icon);

@@ -179,7 +179,7 @@ void WriteSettingsFile(const char *path, const char *const values[SETTING_FIELD_
     for (const Label &label : LABELS) {
         WriteText(file, label.text);
         WriteText(file, values[label.field]);
-        if (label.field != Operations) WriteText(file, "\n");
+        if (&label != &LABELS[sizeof LABELS / sizeof *LABELS - 1]) WriteText(file, "\n");
         fflush(file);
     }
     fclose(file);

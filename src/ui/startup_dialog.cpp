@@ -8,30 +8,37 @@ namespace {
 
 const char SETTINGS_PATH[] = "config.ini";
 
-// Indexed by SettingField.
-const int FIELD_CONTROLS[SETTING_FIELD_COUNT] = {
-    IDC_TIMELIMIT,
-    IDC_RANGEMIN,
-    IDC_RANGEMAX,
-    IDC_OPERATIONS,
+struct FieldControl {
+    SettingField field;
+    int control;
 };
+
+// Each field's edit control, read from the form in this order; the enum's order plays no part.
+const FieldControl FIELD_CONTROLS[] = {
+    {TimeLimit, IDC_TIMELIMIT},
+    {RangeMin, IDC_RANGEMIN},
+    {RangeMax, IDC_RANGEMAX},
+    {Operations, IDC_OPERATIONS},
+};
+static_assert(sizeof FIELD_CONTROLS / sizeof *FIELD_CONTROLS == SETTING_FIELD_COUNT,
+              "every field has its control");
 
 } // namespace
 
 void LoadSettingsIntoForm(HWND hwnd) {
     SettingsRecord record = ReadSettingsFile(SETTINGS_PATH);
-    for (int field = 0; field < SETTING_FIELD_COUNT; ++field) {
-        const SettingValue &value = FieldValue(record, static_cast<SettingField>(field));
-        if (value.present) SetDlgItemTextA(hwnd, FIELD_CONTROLS[field], value.text);
+    for (const FieldControl &pair : FIELD_CONTROLS) {
+        const SettingValue &value = FieldValue(record, pair.field);
+        if (value.present) SetDlgItemTextA(hwnd, pair.control, value.text);
     }
 }
 
 void SaveFormAndLaunch(HWND hwnd) {
     char texts[SETTING_FIELD_COUNT][MAX_FIELD_TEXT];
     const char *values[SETTING_FIELD_COUNT];
-    for (int field = 0; field < SETTING_FIELD_COUNT; ++field) {
-        GetDlgItemTextA(hwnd, FIELD_CONTROLS[field], texts[field], MAX_FIELD_TEXT);
-        values[field] = texts[field];
+    for (const FieldControl &pair : FIELD_CONTROLS) {
+        GetDlgItemTextA(hwnd, pair.control, texts[pair.field], MAX_FIELD_TEXT);
+        values[pair.field] = texts[pair.field];
     }
     WriteSettingsFile(SETTINGS_PATH, values);
     RunChildAndWait(hwnd);

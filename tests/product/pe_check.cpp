@@ -16,6 +16,7 @@ namespace {
 
 const unsigned SIZE_GOAL = 20480; // today 18 KB: room for a toolchain change
 const char *const ALLOWED_DLLS[] = {"KERNEL32.dll", "USER32.dll", "msvcrt.dll"};
+const WORD MITIGATIONS = 0x8140; // DYNAMIC_BASE (ASLR), NX_COMPAT (DEP), TERMINAL_SERVER_AWARE
 
 struct Control {
     DWORD style;
@@ -137,6 +138,12 @@ void CheckExe(const Format &format, const char *path) {
         }
         return 0;
     };
+    const WORD flags =
+        is64 ? nt64->OptionalHeader.DllCharacteristics : nt->OptionalHeader.DllCharacteristics;
+    const IMAGE_DATA_DIRECTORY &relocs = dirs[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    ok((flags & MITIGATIONS) == MITIGATIONS && relocs.Size && fileOffset(relocs.VirtualAddress),
+       "%s: DllCharacteristics %x, base relocations %lu bytes at %lx (file offset %x)\n", path,
+       flags, relocs.Size, relocs.VirtualAddress, unsigned(fileOffset(relocs.VirtualAddress)));
 
     std::string imports;
     size_t at = fileOffset(dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);

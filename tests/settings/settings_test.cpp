@@ -25,6 +25,7 @@ namespace {
 using Texts = std::array<const char *, SETTING_FIELD_COUNT>;
 constexpr Texts NONE = {nullptr, nullptr, nullptr, nullptr};
 constexpr const char *FIELD_NAMES[] = {"timeLimit", "rangeMin", "rangeMax", "operations"};
+static_assert(std::size(FIELD_NAMES) == SETTING_FIELD_COUNT, "one name per field");
 
 std::string ShowValue(const char *text) { return text ? Show(text) : "absent"; }
 
