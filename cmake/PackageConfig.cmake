@@ -1,6 +1,7 @@
-# Read by cpack as it packs. The ZIP's file times are the last commit's, so that one commit
+# Read by cpack as it packs, before it builds: it waits for other builds of the tree. The ZIP's file times are the last commit's, so that one commit
 # always makes the same ZIP; a SOURCE_DATE_EPOCH of the caller's wins. Without either there is
 # no ZIP: one with this moment's times would pass for the release of the commit.
+include(${CMAKE_CURRENT_LIST_DIR}/BuildLock.cmake)
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   execute_process(COMMAND git -C ${CMAKE_CURRENT_LIST_DIR}/.. log -1 --format=%ct
                   OUTPUT_VARIABLE _time OUTPUT_STRIP_TRAILING_WHITESPACE
