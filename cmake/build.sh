@@ -5,6 +5,21 @@
 set -eu
 cd "$(dirname "$0")/.."
 if [ "${PELLOMIR_BUILD_LOCKED:-}" != "$PWD" ]; then
+    # Before anything writes: a build/ that root made (sudo ./test.sh) fails halfway otherwise.
+    if [ "$(id -u)" != 0 ]; then
+        me=$(id -un) path="" fix="remove build/ as its owner, e.g. sudo rm -rf build, and run again"
+        if [ -e build ]; then
+            path=$(find build/ \( ! -user "$me" -o -type d ! -writable \) -print -quit)
+        elif [ ! -w . ]; then
+            path=$PWD fix="build in a clone of your own"
+        fi
+        if [ -n "$path" ]; then
+            whose="belongs to $(stat -c %U -- "$path"), not to you ($me)"
+            [ -O "$path" ] && whose="is yours ($me) but not writable"
+            echo "$path $whose: $fix"
+            exit 1
+        fi
+    fi
     mkdir -p build
     # The lock is CMake's, the only kind cpack can take (see BuildLock.cmake): a cmake process holds
     # it and runs this script again. That process's own standard error is dropped: it would only
