@@ -8,7 +8,9 @@
 set(_name ${CPACK_PACKAGE_FILE_NAME})
 set(_dir ${CPACK_PACKAGE_DIRECTORY})
 if(CPACK_OUTPUT_FILE_PREFIX)
-  set(_dir ${CPACK_OUTPUT_FILE_PREFIX})
+  # cpack writes there instead, a relative one from its working folder.
+  execute_process(COMMAND pwd OUTPUT_VARIABLE _dir OUTPUT_STRIP_TRAILING_WHITESPACE)
+  cmake_path(ABSOLUTE_PATH CPACK_OUTPUT_FILE_PREFIX BASE_DIRECTORY ${_dir} OUTPUT_VARIABLE _dir)
 endif()
 set(_packs ${_dir}/${_name}.zip ${_dir}/${_name}.zip.sha256 ${_dir}/${_name}-uncommitted.zip
            ${_dir}/${_name}-uncommitted.zip.sha256)
