@@ -2,7 +2,7 @@
 # before cpack builds, and cmake/build.sh runs it as `cmake -P BuildLock.cmake -- COMMAND...`,
 # which runs COMMAND under the lock. It is CMake's, an fcntl lock (flock(1) would not see it), so
 # the kernel drops it when the process that took it ends, however it ends.
-set(_lock ${CMAKE_CURRENT_LIST_DIR}/../build/.lock)
+cmake_path(SET _lock NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../build/.lock)
 file(LOCK ${_lock} GUARD PROCESS TIMEOUT 0 RESULT_VARIABLE _locked)
 if(_locked STREQUAL "Timeout reached")
   execute_process(COMMAND ${CMAKE_COMMAND} -E echo "Waiting for another build of this tree to end")

@@ -41,7 +41,8 @@ if(NOT _time MATCHES "^[0-9]+$")
 elseif(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${_time})
 elseif(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL _time)
-  set(_differs "SOURCE_DATE_EPOCH ($ENV{SOURCE_DATE_EPOCH}) is not the last commit's time (${_time})")
+  set(_differs
+      "SOURCE_DATE_EPOCH ($ENV{SOURCE_DATE_EPOCH}) is not the last commit's time (${_time})")
 endif()
 
 if(NOT DEFINED _differs)
