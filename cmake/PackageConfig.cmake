@@ -37,7 +37,7 @@ if(NOT _time MATCHES "^[0-9]+$")
     message(FATAL_ERROR " No ZIP: no commit time from git (${_why}); set SOURCE_DATE_EPOCH "
                         "to pack these sources at a time of your choice")
   endif()
-  set(_differs "git cannot tell which commit these sources are (${_why})")
+  set(_differs "there is no last commit from git to compare with (${_why})")
 elseif(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${_time})
 elseif(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL _time)
