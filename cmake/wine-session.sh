@@ -121,7 +121,7 @@ open_lock() { exec 9>>"$prefix.lock"; }
 
 # $1: "own" for a virtual X server of the session's own, "display" for the caller's.
 start() {
-    if [ -e "$prefix" ] && [ ! -e "$mark" ] && ! rmdir "$prefix" 2>/dev/null; then
+    if [ -e "$prefix" ] && [ ! -e "$mark" ] && [ -n "$(ls -A "$prefix" 2>&1)" ]; then
         echo "$prefix holds files that this project did not make; not deleting it" >&2
         exit 1
     fi
