@@ -1,8 +1,13 @@
 # The release: one ZIP with the product and a README for the person who installs it, made by
-# `cpack --preset win32`. The README is kept with LF line ends and shipped with CR LF.
+# `cpack --preset win32`. The README is kept with LF line ends and shipped with CR LF, with the
+# project's version filled in and the licence, which must go wherever the program goes, at its end.
 set(_readme ${PROJECT_SOURCE_DIR}/docs/README.txt)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_readme})
+set(_licence ${PROJECT_SOURCE_DIR}/LICENSE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_readme} ${_licence})
 file(READ ${_readme} _text)
+string(CONFIGURE "${_text}" _text @ONLY)
+file(READ ${_licence} _licence_text)
+string(APPEND _text "\n${_licence_text}")
 string(REPLACE "\n" "\r\n" _text "${_text}")
 # Rewritten only when it changes: a configure run must not cut short a package made meanwhile.
 file(WRITE ${CMAKE_BINARY_DIR}/README.txt.new "${_text}")
