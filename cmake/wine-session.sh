@@ -64,8 +64,9 @@ teardown() {
         "$prefix/session.keeper"
 }
 
-# Ends what start has begun if start itself is cut short. $! is the X server while this shell
-# has not reaped it, so its id cannot have gone to another process.
+# Ends what start has begun if start itself is cut short. $! is the X server (or, on the caller's
+# display, the keeper) while this shell has not reaped it, so its id cannot have gone to another
+# process.
 abort_start() {
     teardown
     [ -z "${!:-}" ] || kill "$!" 2>/dev/null || true
@@ -87,11 +88,17 @@ start_x_server() {
         [ $tries -lt 100 ] || { echo "Xvfb did not start" >&2; exit 1; }
         sleep 0.1
     done
-    DISPLAY=:$(cat "$prefix/session.display")
-    echo "$DISPLAY" >"$prefix/session.display"
+    echo ":$(cat "$prefix/session.display")" >"$prefix/session.display"
+    use_own_display
     xauth -q -f "$auth" add "$DISPLAY" . "$cookie"
+}
+
+# The session's own X server, where it has one, for whatever runs in the session.
+use_own_display() {
+    [ -s "$prefix/session.display" ] || return 0
+    DISPLAY=$(cat "$prefix/session.display")
     unset WAYLAND_DISPLAY
-    export DISPLAY XAUTHORITY="$auth"
+    export DISPLAY XAUTHORITY="$prefix/session.xauth"
 }
 
 # Only a machine that cannot execute 32-bit code at all skips the product's Windows tests: the
@@ -144,11 +151,7 @@ start() {
     # terminal's interrupts.
     tail --pid="$PPID" -f /dev/null </dev/null >/dev/null 2>&1 &
     identity $! >"$prefix/session.keeper"
-    if [ "$1" = own ]; then
-        start_x_server
-    elif [ -z "${DISPLAY:-}" ]; then
-        echo "start-on-display: DISPLAY is not set" >&2 && exit 1
-    fi
+    [ "$1" = display ] || start_x_server
     executes_32bit >"$prefix/session.32bit"
     # One server for the whole run.
     wine_step /usr/lib/wine/wineserver -p
@@ -172,11 +175,7 @@ stop() {
 
 enter() {
     [ -e "$mark" ] || { echo "no Wine session in $prefix: start one first" >&2; exit 1; }
-    if [ -s "$prefix/session.display" ]; then
-        DISPLAY=$(cat "$prefix/session.display")
-        unset WAYLAND_DISPLAY
-        export DISPLAY XAUTHORITY="$prefix/session.xauth"
-    fi
+    use_own_display
 }
 
 # Exits 77, ctest's skip, with why, where start found that this machine cannot run 32-bit code.
@@ -198,7 +197,10 @@ start | start-on-display | stop)
     fi
     case $action in
     start) start own ;;
-    start-on-display) start display ;;
+    start-on-display)
+        [ -n "${DISPLAY:-}" ] || { echo "start-on-display: DISPLAY is not set" >&2 && exit 2; }
+        start display
+        ;;
     stop) stop ;;
     esac
     ;;
