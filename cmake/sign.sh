@@ -25,7 +25,7 @@ fail() { echo "No ZIP: $*" && exit 1; }
 readable() { [ -f "$2" ] && [ -r "$2" ] || fail "$1 names $2, which is no file that can be read"; }
 is_token() { case $key in pkcs11:*) return 0 ;; *) return 1 ;; esac; }
 # A key file that opens with an empty passphrase needs none.
-needs_pin() { is_token || ! openssl pkey -in "$key" -passin file:/dev/null -noout 2>/dev/null; }
+needs_pin() { is_token || ! openssl pkey -in "$key" -passin pass: -noout 2>/dev/null; }
 has_terminal() { { : </dev/tty; } 2>/dev/null; }
 
 check() {
@@ -71,9 +71,15 @@ reason() {
     local own ssl
     own=$(echo "$said" | grep -v -e '^[0-9A-F]*:error:' -e '^Engine ' -e '^Connecting ' \
         -e ':$' -e '^\s*$' | head -n 1)
-    ssl=$(echo "$said" | grep -v -e 'asn1 encoding routines' -e 'DECODER routines' |
-        sed -n 's/^[0-9A-F]*:error:[0-9A-F]*:[^:]*:[^:]*:\([^:]*\):.*/\1/p' | head -n 1)
+    ssl=$(openssl_reason)
     echo "$own${ssl:+ ($ssl)}"
+}
+# The first of OpenSSL's lines "...:error:CODE:LIBRARY:FUNCTION:REASON:FILE:LINE:DATA", as
+# "REASON: DATA", but for the decoders' guesses at other formats.
+openssl_reason() {
+    echo "$said" | grep -v -e 'asn1 encoding routines' -e 'DECODER routines' |
+        sed -n 's/^[0-9A-F]*:error:[0-9A-F]*:[^:]*:[^:]*:\([^:]*\):[^:]*:[0-9]*:\(.*\)/\1: \2/p' |
+        sed 's/: $//' | head -n 1
 }
 
 # Asks for the PIN on the terminal without echo, into $pin; an interrupt gives the echo back.
@@ -105,22 +111,22 @@ sign() {
     fi || fail "osslsigncode could not sign: $(reason)"
     ossl verify -CAfile "$cert" -in "$work/signed.exe" </dev/null &&
         echo "$said" | grep -q '^Signature verification: ok' ||
-        fail "the signature does not verify against PELLOMIR_SIGN_CERT's chain: $(reason)"
+        fail "the signature does not verify against PELLOMIR_SIGN_CERT's chain: $(openssl_reason)"
+    local signer
+    signer=$(echo "$said" | sed -n 's/^\s*Subject: \/\(.*\)/\1/p' | head -n 1)
     ossl remove-signature -in "$work/signed.exe" -out "$work/unsigned.exe" </dev/null ||
         fail "osslsigncode could not remove the signature again: $(reason)"
     cmp -s "$exe" "$work/unsigned.exe" || fail "the signed exe is not the unsigned one plus a" \
         "signature: without it, it differs from the build's"
     # Into the file that is there, which keeps its mode.
     cp "$work/signed.exe" "$exe" || fail "cannot write $exe"
-    summary
+    summary "$(echo "$signer" | sed 's|/\([A-Za-z]*=\)|, \1|g')"
 }
 
-# Whose signature, from the signature itself, and whether it has a time stamp.
+# summary SUBJECT: whose signature, as the signature itself says, and whether it has a time stamp.
 summary() {
-    local subject until
-    subject=$(echo "$said" | sed -n 's/^\s*Subject: \/\(.*\)/\1/p' | head -n 1)
-    subject=$(echo "$subject" | sed 's|/\([A-Za-z]*=\)|, \1|g')
-    until=$(openssl x509 -in "$cert" -noout -enddate | sed 's/^notAfter=//')
+    local subject=$1 until
+    until=$(openssl x509 -in "$cert" -noout -enddate -dateopt iso_8601 | sed 's/^notAfter=//')
     if [ -n "$tsa" ]; then
         echo "Signed PellomirStartup.exe as $subject, SHA-256, time-stamped by $tsa"
     else
