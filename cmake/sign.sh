@@ -13,7 +13,7 @@
 # Either prints one line: on failure the reason, in osslsigncode's words where it has any; after
 # signing, by whom. The PIN is never on a command line, in an environment, a file or a log: it
 # goes from this shell to osslsigncode through a pipe.
-# shellcheck disable=SC2015 # A && B || fail: whichever step fails, signing fails
+# shellcheck disable=SC2015,SC2001 # A && B || fail: any step that fails fails; sed on lines
 set -u
 cert=${PELLOMIR_SIGN_CERT:-} key=${PELLOMIR_SIGN_KEY:-} module=${PELLOMIR_SIGN_PKCS11_MODULE:-}
 pin_file=${PELLOMIR_SIGN_PIN_FILE:-} tsa=${PELLOMIR_SIGN_TIMESTAMP_URL:-}
@@ -112,27 +112,34 @@ sign() {
     ossl verify -CAfile "$cert" -in "$work/signed.exe" </dev/null &&
         echo "$said" | grep -q '^Signature verification: ok' ||
         fail "the signature does not verify against PELLOMIR_SIGN_CERT's chain: $(openssl_reason)"
-    local signer
-    signer=$(echo "$said" | sed -n 's/^\s*Subject: \/\(.*\)/\1/p' | head -n 1)
+    local signed
+    signed=$(summary "$said") || { echo "$signed" && exit 1; }
     ossl remove-signature -in "$work/signed.exe" -out "$work/unsigned.exe" </dev/null ||
         fail "osslsigncode could not remove the signature again: $(reason)"
     cmp -s "$exe" "$work/unsigned.exe" || fail "the signed exe is not the unsigned one plus a" \
         "signature: without it, it differs from the build's"
     # Into the file that is there, which keeps its mode.
     cp "$work/signed.exe" "$exe" || fail "cannot write $exe"
-    summary "$(echo "$signer" | sed 's|/\([A-Za-z]*=\)|, \1|g')"
+    echo "$signed"
 }
 
-# summary SUBJECT: whose signature, as the signature itself says, and whether it has a time stamp.
+# summary VERIFIED: whose signature and its time stamp, as osslsigncode verify saw them.
 summary() {
-    local subject=$1 until
-    until=$(openssl x509 -in "$cert" -noout -enddate -dateopt iso_8601 | sed 's/^notAfter=//')
+    local signer stamped until
+    signer=$(echo "$1" | sed -n 's/^\s*Subject: \/\(.*\)/\1/p' | head -n 1)
+    signer=$(echo "$signer" | sed 's|/\([A-Za-z]*=\)|, \1|g') # /CN=a/O=b as CN=a, O=b
+    stamped=$(echo "$1" | sed -n 's/^\s*Timestamp time: //p; s/^The signature is timestamped: //p')
     if [ -n "$tsa" ]; then
-        echo "Signed PellomirStartup.exe as $subject, SHA-256, time-stamped by $tsa"
+        [ -n "$stamped" ] || fail "the signature has no time stamp from $tsa"
+        stamped="time-stamped by $tsa at $stamped"
+        # The server's certificate is for Windows to trust; this machine's list may lack it.
+        echo "$1" | grep -q '^Timestamp Server Signature verification: ok' ||
+            stamped="$stamped (a time stamp whose server this machine does not trust)"
     else
-        echo "Signed PellomirStartup.exe as $subject, SHA-256, not time-stamped: the signature" \
-            "is valid only until the certificate expires, $until"
+        until=$(openssl x509 -in "$cert" -noout -enddate -dateopt iso_8601 | sed 's/^notAfter=//')
+        stamped="not time-stamped: the signature is valid only until the certificate expires, $until"
     fi
+    echo "Signed PellomirStartup.exe as $signer, SHA-256, $stamped"
 }
 
 case ${1:-} in
