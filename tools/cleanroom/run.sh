@@ -1,15 +1,23 @@
 #!/bin/bash
-# tools/cleanroom/run.sh SUITE     e.g. bookworm, trixie; as root
+# tools/cleanroom/run.sh SUITE [--pack COMMIT DIR]     SUITE e.g. bookworm, trixie; as root
 # Runs the README's two commands, ./run.sh then ./test.sh, on a fresh minimal Debian SUITE made
 # by debootstrap, against the last commit of this repository (not what is uncommitted), with no
 # display and a clean environment: does a bare machine have everything it needs? Takes some
 # minutes and needs Debian's archive. Not part of the tests; a maintainer runs it by hand.
+# With --pack, it packs COMMIT there instead (cpack --preset win32) and copies the ZIP and its
+# .sha256 into DIR, a new folder: the release as that Debian release's tools make it.
 # The logs stay in a folder it names; the Debian tree lives on a tmpfs that goes with it.
 set -euo pipefail
 
-usage() { echo "usage: $0 SUITE" >&2 && exit 2; }
-[[ $# -eq 1 && $1 =~ ^[a-z][a-z0-9-]*$ ]] || usage
-suite=$1
+usage() { echo "usage: $0 SUITE [--pack COMMIT DIR]" >&2 && exit 2; }
+[[ ${1:-} =~ ^[a-z][a-z0-9-]*$ ]] || usage
+suite=$1 pack=""
+if [ $# -eq 4 ] && [ "$2" = --pack ]; then
+    pack=$(realpath -m -- "$4")
+    [ ! -e "$pack" ] || { echo "$0: $4 is there already" >&2 && exit 2; }
+else
+    [ $# -eq 1 ] || usage
+fi
 [ "$(id -u)" -eq 0 ] || { echo "$0: unshare, mount and chroot need root" >&2 && exit 2; }
 PATH=$PATH:/usr/sbin:/sbin
 
@@ -25,7 +33,7 @@ if [ $$ -ne 1 ]; then
     # blocks INT and TERM while it waits, so this shell stays to die of them instead, and
     # its death, even by SIGKILL, kills unshare, which kills the namespace's first process.
     setpriv --pdeathsig KILL \
-        unshare --mount --propagation private --pid --fork --kill-child "$0" "$suite"
+        unshare --mount --propagation private --pid --fork --kill-child "$0" "$@"
     exit
 fi
 
@@ -49,9 +57,9 @@ security=$(archive "$codename-security")
 
 repo=$(cd "$(dirname "$0")/../.." && pwd -P)
 git=(git -c "safe.directory=$repo" -C "$repo")
-commit=$("${git[@]}" rev-parse --verify HEAD)
+commit=$("${git[@]}" rev-parse --verify "${3:-HEAD}^{commit}")
 echo "Commit $("${git[@]}" log -1 --format='%H %s' "$commit")"
-if [ -n "$("${git[@]}" --no-optional-locks status --porcelain --untracked-files=no)" ]; then
+if [ -z "$pack" ] && [ -n "$("${git[@]}" --no-optional-locks status --porcelain --untracked-files=no)" ]; then
     echo "  (the uncommitted changes in $repo are not part of this check)"
 fi
 
@@ -109,6 +117,16 @@ in_chroot() {
     exec env -i HOME=/root PATH=$path TERM=dumb \
         chroot "$dir" /bin/sh -c "cd /root/pellomir && exec $1"
 }
+
+if [ -n "$pack" ]; then
+    echo "Packing: see $logs/pack.log"
+    run_job "$logs/pack.log" in_chroot \
+        "sh -c 'cmake/install-deps.sh && cmake/build.sh --quiet win32 && cpack --preset win32'"
+    echo "Packing: exit status $status, $took s"
+    [ $status -eq 0 ] || { show_tail "$logs/pack.log" && exit 1; }
+    mkdir "$pack" && cp "$dir"/root/pellomir/build/win32/*-win32.zip* "$pack/" && ls "$pack"
+    exit
+fi
 
 echo "./run.sh: see $logs/run.log"
 run_job "$logs/run.log" in_chroot ./run.sh
