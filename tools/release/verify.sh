@@ -41,6 +41,15 @@ origin() { sed -n 's/\r$//; /^  \(Commit\|Built on\|Compiler\|Linker\|Runtime\):
 # The value of LABEL's origin line in README.txt FILE.
 origin_of() { origin "$2" | sed -n "s/^  $1: *//p"; }
 
+# leaf CERTS: the subject of the one certificate in the file CERTS that issued none of them.
+leaf() {
+    openssl crl2pkcs7 -nocrl -certfile "$1" | openssl pkcs7 -print_certs |
+        awk -v x509='openssl x509 -noout -subject -issuer -nameopt oneline,-space_eq' \
+            '/BEGIN CERT/,/END CERT/ { print | x509 } /END CERT/ { close(x509) }' |
+        awk '/^subject=/ { s[++n] = substr($0, 9) } /^issuer=/ { i[substr($0, 8)] = 1 }
+            END { for (k = 1; k <= n; k++) if (!(s[k] in i)) print s[k] }'
+}
+
 # signature EXE: says what it is and leaves EXE.unsigned, the exe without it. Sets $signer.
 signature() {
     local exe=$1 said certs=$1.certs stamped trusted=""
@@ -58,9 +67,8 @@ signature() {
     # The signature's own certificates as the roots: this checks what it says, not whom to trust.
     openssl pkcs7 -in "$exe.p7" -print_certs -out "$certs" 2>/dev/null ||
         { why "its exe's signature holds no certificates" && return; }
+    signer=$(leaf "$certs")
     said=$(osslsigncode verify -CAfile "$certs" -in "$exe" 2>&1 </dev/null)
-    signer=$(echo "$said" | sed -n 's/^\s*Subject: \/\(.*\)/\1/p' | head -n 1 |
-        sed 's|/\([A-Za-z]*=\)|, \1|g')
     stamped=$(echo "$said" | sed -n 's/^\s*Timestamp time: //p; s/^The signature is timestamped: //p')
     echo "  Signed by $signer, digest $(echo "$said" | sed -n 's/^Message digest algorithm *: //p' |
         head -n 1), ${stamped:+time-stamped at }${stamped:-not time-stamped}"
@@ -80,7 +88,7 @@ signature() {
             { why "its signer's certificates are not trusted by $ca" && return; }
         trusted=", whose certificate $ca trusts"
     fi
-    signer="$signer$trusted"
+    signer="signed by $signer$trusted"
     said=$(osslsigncode remove-signature -in "$exe" -out "$exe.unsigned" 2>&1 </dev/null) ||
         { why "its signature cannot be removed: $(echo "$said" | head -n 1)" && return; }
 }
@@ -128,16 +136,22 @@ rebuild() {
     echo "$out/$suite.zip"
 }
 
-# same FILE REBUILT WHAT: FILE is REBUILT byte for byte, or says where they part.
+# same FILE REBUILT WHAT: FILE is REBUILT byte for byte, or says where they part: at a line of
+# README.txt, at a byte of anything else.
 same() {
-    local at
+    local at line
     at=$(cmp "$1" "$2" 2>&1) && return 0
-    case $at in
-    *EOF*) at="one of them ends early" ;;
-    *) at="from byte ${at#*byte }" && at=${at%%,*} ;;
-    esac
+    if [[ $at == *EOF* ]]; then
+        at="but for its length"
+    elif [ "$3" = README.txt ]; then
+        line=${at##*line }
+        at="at line $line: \"$(line_of "$line" "$1")\", where it builds \"$(line_of "$line" "$2")\""
+    else
+        at=${at#*byte } && at="from byte ${at%%,*} on"
+    fi
     why "$3 differs from what commit $commit builds, $at"
 }
+line_of() { sed -n "$1{s/\r$//p;q}" "$2"; }
 
 # check ZIP: everything above; $verdict is the ZIP's last line.
 check() {
@@ -167,7 +181,7 @@ check() {
         "PellomirStartup.exe${signer:+ without its signature}" || return
     [ -n "$signer" ] || same "$zip" "$rebuilt" "The ZIP itself (its entries' times or modes)" ||
         return
-    verdict="is exactly what commit $commit builds, ${signer:+signed by $signer}${signer:-not signed}"
+    verdict="is exactly what commit $commit builds, ${signer:-not signed}"
 }
 
 status=0 count=0
