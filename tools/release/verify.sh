@@ -26,6 +26,10 @@ for zip in "$@"; do
     zip=$(realpath -e -- "$zip") || usage
     zips+=("$zip")
 done
+# The rebuild is the commit's plain release, whatever the caller has set for packing its own: it
+# is not signed, and its git, time and folder are its own.
+unset PELLOMIR_SIGN_CERT PELLOMIR_SIGN_KEY PELLOMIR_SIGN_PKCS11_MODULE PELLOMIR_SIGN_PIN_FILE \
+    PELLOMIR_SIGN_TIMESTAMP_URL SOURCE_DATE_EPOCH GIT_DIR GIT_WORK_TREE GIT_INDEX_FILE
 repo=$(cd "$(dirname "$0")/../.." && pwd -P)
 cd "$repo" || exit 1
 cmake/install-deps.sh >&2 || exit 1
