@@ -38,6 +38,14 @@ want_file /usr/include/ini.h libinih-dev
 want_command import imagemagick
 want_command pkg-config pkg-config
 want_command strip-nondeterminism strip-nondeterminism
+# Signing the release and checking one: osslsigncode reaches a token through OpenSSL's PKCS#11
+# engine; the tests' throwaway token is SoftHSM2's; git clones the commit that verify.sh rebuilds.
+want_command osslsigncode osslsigncode
+want_command openssl openssl
+want_command git git
+[ -n "$(find /usr/lib -path '*/engines-3/pkcs11.so' -print -quit 2>/dev/null)" ] ||
+    need="$need libengine-pkcs11-openssl"
+want_command softhsm2-util softhsm2
 [ -n "$need" ] || exit 0
 # As root, or through sudo, which asks for the user's password where its rules want one.
 if [ "$(id -u)" -eq 0 ]; then
