@@ -11,8 +11,8 @@
 # as its signing time so that one key makes the same bytes; then checks the signature against the
 # chain and that removing it gives back EXE byte for byte. WORKDIR is made and removed again.
 # Either prints one line: on failure the reason, in osslsigncode's words where it has any; after
-# signing, by whom. The PIN is never on a command line, in an environment, a file or a log: it
-# goes from this shell to osslsigncode through a pipe.
+# signing, by whom. A PIN typed at the prompt goes from this shell to osslsigncode through a pipe:
+# it is never on a command line, in an environment, a file or a log.
 # shellcheck disable=SC2015,SC2001 # A && B || fail: any step that fails fails; sed on lines
 set -u
 cert=${PELLOMIR_SIGN_CERT:-} key=${PELLOMIR_SIGN_KEY:-} module=${PELLOMIR_SIGN_PKCS11_MODULE:-}

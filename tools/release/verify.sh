@@ -118,7 +118,8 @@ rebuild() {
             (cd "$out/src" && cmake/build.sh --quiet win32 && cpack --preset win32) >"$out/log" 2>&1 ||
                 { echo "commit $commit did not build: see its log above" && cat "$out/log" >&2 &&
                     return 1; }
-            mv "$out/src/build/win32/PellomirStartup-"*-win32.zip "$out/zip"
+            mv "$out/src/build/win32/PellomirStartup-"*-win32.zip "$out/zip" ||
+                { echo "commit $commit packed no release ZIP" && return 1; }
         fi
         echo "$out/zip"
         return 0
@@ -126,9 +127,12 @@ rebuild() {
     echo "  It was built with another toolchain than this machine's:" >&2
     diff <(echo "$theirs") <(echo "$here") | sed -n 's/^< /    README.txt: /p; s/^> /    here:       /p' >&2
     suite=$(origin_of "Built on" "$readme" | sed -n 's/.*(\([a-z]*\))$/\1/p')
-    if [ "$(id -u)" -ne 0 ] || [ -z "$suite" ]; then
+    if [ -z "$suite" ]; then
+        echo "this machine cannot build it as it was built, nor name a Debian release that can"
+        return 1
+    elif [ "$(id -u)" -ne 0 ]; then
         echo "this machine cannot build it as it was built: run this as root, which rebuilds" \
-            "it in a clean room of Debian ${suite:-of that release}, or on that release"
+            "it in a clean room of Debian $suite, or run it on Debian $suite"
         return 1
     fi
     if [ ! -e "$out/$suite.zip" ]; then
