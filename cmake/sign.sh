@@ -137,7 +137,8 @@ summary() {
             stamped="$stamped (a time stamp whose server this machine does not trust)"
     else
         until=$(openssl x509 -in "$cert" -noout -enddate -dateopt iso_8601 | sed 's/^notAfter=//')
-        stamped="not time-stamped: the signature is valid only until the certificate expires, $until"
+        stamped="not time-stamped: the signature is valid only until the certificate"
+        stamped="$stamped expires, $until"
     fi
     echo "Signed PellomirStartup.exe as $signer, SHA-256, $stamped"
 }

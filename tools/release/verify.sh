@@ -73,7 +73,8 @@ signature() {
         { why "its exe's signature holds no certificates" && return; }
     signer=$(leaf "$certs")
     said=$(osslsigncode verify -CAfile "$certs" -in "$exe" 2>&1 </dev/null)
-    stamped=$(echo "$said" | sed -n 's/^\s*Timestamp time: //p; s/^The signature is timestamped: //p')
+    stamped=$(echo "$said" |
+        sed -n 's/^\s*Timestamp time: //p; s/^The signature is timestamped: //p')
     echo "  Signed by $signer, digest $(echo "$said" | sed -n 's/^Message digest algorithm *: //p' |
         head -n 1), ${stamped:+time-stamped at }${stamped:-not time-stamped}"
     if echo "$said" | grep -q 'MISMATCH'; then
@@ -115,7 +116,8 @@ rebuild() {
     if [ "$here" = "$theirs" ]; then
         if [ ! -e "$out/zip" ]; then
             echo "  Building commit $commit in $out/src" >&2
-            (cd "$out/src" && cmake/build.sh --quiet win32 && cpack --preset win32) >"$out/log" 2>&1 ||
+            (cd "$out/src" && cmake/build.sh --quiet win32 && cpack --preset win32) \
+                >"$out/log" 2>&1 ||
                 { echo "commit $commit did not build: see its log above" && cat "$out/log" >&2 &&
                     return 1; }
             mv "$out/src/build/win32/PellomirStartup-"*-win32.zip "$out/zip" ||
@@ -125,7 +127,8 @@ rebuild() {
         return 0
     fi
     echo "  It was built with another toolchain than this machine's:" >&2
-    diff <(echo "$theirs") <(echo "$here") | sed -n 's/^< /    README.txt: /p; s/^> /    here:       /p' >&2
+    diff <(echo "$theirs") <(echo "$here") |
+        sed -n 's/^< /    README.txt: /p; s/^> /    here:       /p' >&2
     suite=$(origin_of "Built on" "$readme" | sed -n 's/.*(\([a-z]*\))$/\1/p')
     if [ -z "$suite" ]; then
         echo "this machine cannot build it as it was built, nor name a Debian release that can"
@@ -149,13 +152,14 @@ rebuild() {
 same() {
     local at line
     at=$(cmp "$1" "$2" 2>&1) && return 0
+    # "A B differ: byte N, line L" ("char" in the C locale), or "cmp: EOF on A after ..."
     if [[ $at == *EOF* ]]; then
         at="but for its length"
     elif [ "$3" = README.txt ]; then
         line=${at##*line }
         at="at line $line: \"$(line_of "$line" "$1")\", where it builds \"$(line_of "$line" "$2")\""
     else
-        at=${at#*byte } && at="from byte ${at%%,*} on"
+        at=${at%,*} && at="from byte ${at##* } on"
     fi
     why "$3 differs from what commit $commit builds, $at"
 }
