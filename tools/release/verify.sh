@@ -70,7 +70,7 @@ signature() {
     fi
     # The signature's own certificates as the roots: this checks what it says, not whom to trust.
     openssl pkcs7 -in "$exe.p7" -print_certs -out "$certs" 2>/dev/null ||
-        { why "its exe's signature holds no certificates" && return; }
+        { why "its exe's signature holds no certificates"; return; }
     signer=$(leaf "$certs")
     said=$(osslsigncode verify -CAfile "$certs" -in "$exe" 2>&1 </dev/null)
     stamped=$(echo "$said" |
@@ -90,12 +90,12 @@ signature() {
     if [ -n "$ca" ]; then
         osslsigncode verify -CAfile "$ca" -in "$exe" </dev/null 2>&1 |
             grep -q '^Signature verification: ok' ||
-            { why "its signer's certificates are not trusted by $ca" && return; }
+            { why "its signer's certificates are not trusted by $ca"; return; }
         trusted=", whose certificate $ca trusts"
     fi
     signer="signed by $signer$trusted"
     said=$(osslsigncode remove-signature -in "$exe" -out "$exe.unsigned" 2>&1 </dev/null) ||
-        { why "its signature cannot be removed: $(echo "$said" | head -n 1)" && return; }
+        { why "its signature cannot be removed: $(echo "$said" | head -n 1)"; return; }
 }
 
 # rebuild COMMIT README: the ZIP that COMMIT packs with the toolchain README names, built once per
@@ -172,22 +172,22 @@ check() {
     dir=$work/unpacked-$count && mkdir -p "$dir" "$dir.rebuilt"
     if [ -f "$zip.sha256" ]; then
         [ "$(cut -d' ' -f1 "$zip.sha256")" = "$(sha256sum <"$zip" | cut -d' ' -f1)" ] ||
-            { why "it does not match $name.sha256 beside it: a damaged download" && return; }
+            { why "it does not match $name.sha256 beside it: a damaged download"; return; }
         echo "  It matches $name.sha256"
     else
         echo "  No $name.sha256 beside it: its checksum is not checked"
     fi
-    (cd "$dir" && cmake -E tar xf "$zip") >/dev/null 2>&1 || { why "it does not unpack" && return; }
+    (cd "$dir" && cmake -E tar xf "$zip") >/dev/null 2>&1 || { why "it does not unpack"; return; }
     entries=$(cd "$dir" && find . -mindepth 1 | sort | tr '\n' ' ')
     [ "$entries" = "./PellomirStartup.exe ./README.txt " ] ||
-        { why "it holds $entries, not PellomirStartup.exe and README.txt" && return; }
+        { why "it holds $entries, not PellomirStartup.exe and README.txt"; return; }
     signature "$dir/PellomirStartup.exe" || return
     commit=$(origin_of Commit "$dir/README.txt")
     [[ $commit =~ ^[0-9a-f]{40}$ ]] ||
-        { why "its README.txt names no commit it was built from: ${commit:-no Commit line}" &&
+        { why "its README.txt names no commit it was built from: ${commit:-no Commit line}"
             return; }
-    rebuilt=$(rebuild "$commit" "$dir/README.txt") || { why "$rebuilt" && return; }
-    (cd "$dir.rebuilt" && cmake -E tar xf "$rebuilt") || { why "cannot unpack $rebuilt" && return; }
+    rebuilt=$(rebuild "$commit" "$dir/README.txt") || { why "$rebuilt"; return; }
+    (cd "$dir.rebuilt" && cmake -E tar xf "$rebuilt") || { why "cannot unpack $rebuilt"; return; }
     same "$dir/README.txt" "$dir.rebuilt/README.txt" README.txt || return
     same "$dir/PellomirStartup.exe.unsigned" "$dir.rebuilt/PellomirStartup.exe" \
         "PellomirStartup.exe${signer:+ without its signature}" || return
