@@ -59,7 +59,8 @@ repo=$(cd "$(dirname "$0")/../.." && pwd -P)
 git=(git -c "safe.directory=$repo" -C "$repo")
 commit=$("${git[@]}" rev-parse --verify "${3:-HEAD}^{commit}")
 echo "Commit $("${git[@]}" log -1 --format='%H %s' "$commit")"
-if [ -z "$pack" ] && [ -n "$("${git[@]}" --no-optional-locks status --porcelain --untracked-files=no)" ]; then
+changes=$("${git[@]}" --no-optional-locks status --porcelain --untracked-files=no)
+if [ -z "$pack" ] && [ -n "$changes" ]; then
     echo "  (the uncommitted changes in $repo are not part of this check)"
 fi
 
