@@ -22,10 +22,9 @@ string(REPLACE "\n" "\r\n" _text "${_text}")
 file(WRITE ${_stage}/README.txt "${_text}")
 
 if(CPACK_PELLOMIR_SIGN)
-  set(_url ${CPACK_PACKAGE_HOMEPAGE_URL})
   execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign.sh sign ${_stage}/PellomirStartup.exe
                           ${CPACK_TOPLEVEL_DIRECTORY}/signing "$ENV{SOURCE_DATE_EPOCH}"
-                          ${CPACK_PELLOMIR_TITLE} "${_url}"
+                          ${CPACK_PELLOMIR_TITLE} "${CPACK_PACKAGE_HOMEPAGE_URL}"
                   OUTPUT_VARIABLE _said OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE _result)
   if(NOT _result EQUAL 0)
     message(FATAL_ERROR " ${_said}")

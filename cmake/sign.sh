@@ -13,8 +13,10 @@
 # Either prints one line: on failure the reason, in osslsigncode's words where it has any; after
 # signing, by whom. A PIN typed at the prompt goes from this shell to osslsigncode through a pipe:
 # it is never on a command line, in an environment, a file or a log.
-# shellcheck disable=SC2015,SC2001 # A && B || fail: any step that fails fails; sed on lines
+# shellcheck disable=SC2015 # A && B || fail: any step that fails fails
 set -u
+# shellcheck source=cmake/signature.sh
+. "$(dirname "$0")/signature.sh"
 cert=${PELLOMIR_SIGN_CERT:-} key=${PELLOMIR_SIGN_KEY:-} module=${PELLOMIR_SIGN_PKCS11_MODULE:-}
 pin_file=${PELLOMIR_SIGN_PIN_FILE:-} tsa=${PELLOMIR_SIGN_TIMESTAMP_URL:-}
 # Long enough for a token and a busy time-stamp server; some osslsigncode wait forever on a
@@ -71,22 +73,15 @@ reason() {
     local own ssl
     own=$(echo "$said" | grep -v -e '^[0-9A-F]*:error:' -e '^Engine ' -e '^Connecting ' \
         -e ':$' -e '^\s*$' | head -n 1)
-    ssl=$(openssl_reason)
+    ssl=$(openssl_reason "$said")
     echo "$own${ssl:+ ($ssl)}"
-}
-# The first of OpenSSL's lines "...:error:CODE:LIBRARY:FUNCTION:REASON:FILE:LINE:DATA", as
-# "REASON: DATA", but for the decoders' guesses at other formats.
-openssl_reason() {
-    echo "$said" | grep -v -e 'asn1 encoding routines' -e 'DECODER routines' |
-        sed -n 's/^[0-9A-F]*:error:[0-9A-F]*:[^:]*:[^:]*:\([^:]*\):[^:]*:[0-9]*:\(.*\)/\1: \2/p' |
-        sed 's/: $//' | head -n 1
 }
 
 # Asks for the PIN on the terminal without echo, into $pin; an interrupt gives the echo back.
 ask_pin() {
     local what="PIN for $key"
     is_token || what="Passphrase of $key"
-    trap 'stty echo </dev/tty 2>/dev/null; rm -rf "$work"' EXIT
+    asked=yes
     IFS= read -rs -p "$what: " pin </dev/tty 2>/dev/tty || fail "no PIN was typed"
     echo >/dev/tty
 }
@@ -100,7 +95,7 @@ sign() {
     if is_token; then args+=(-pkcs11module "$module"); fi
     args+=(-key "$key")
     rm -rf "$work" && mkdir -p "$work" || fail "cannot make $work"
-    trap 'rm -rf "$work"' EXIT
+    trap 'rm -rf "$work"; [ -z "${asked:-}" ] || stty echo </dev/tty 2>/dev/null' EXIT
     if [ -n "$pin_file" ]; then
         ossl "${args[@]}" -readpass "$pin_file" </dev/null
     elif needs_pin; then
@@ -111,7 +106,8 @@ sign() {
     fi || fail "osslsigncode could not sign: $(reason)"
     ossl verify -CAfile "$cert" -in "$work/signed.exe" </dev/null &&
         echo "$said" | grep -q '^Signature verification: ok' ||
-        fail "the signature does not verify against PELLOMIR_SIGN_CERT's chain: $(openssl_reason)"
+        fail "the signature does not verify against PELLOMIR_SIGN_CERT's chain:" \
+            "$(openssl_reason "$said")"
     local signed
     signed=$(summary "$said") || { echo "$signed" && exit 1; }
     ossl remove-signature -in "$work/signed.exe" -out "$work/unsigned.exe" </dev/null ||
@@ -123,12 +119,10 @@ sign() {
     echo "$signed"
 }
 
-# summary VERIFIED: whose signature and its time stamp, as osslsigncode verify saw them.
+# summary VERIFIED: who signed, and the time stamp as osslsigncode verify saw it.
 summary() {
-    local signer stamped until
-    signer=$(echo "$1" | sed -n 's/^\s*Subject: \/\(.*\)/\1/p' | head -n 1)
-    signer=$(echo "$signer" | sed 's|/\([A-Za-z]*=\)|, \1|g') # /CN=a/O=b as CN=a, O=b
-    stamped=$(echo "$1" | sed -n 's/^\s*Timestamp time: //p; s/^The signature is timestamped: //p')
+    local stamped until
+    stamped=$(time_stamp "$1")
     if [ -n "$tsa" ]; then
         [ -n "$stamped" ] || fail "the signature has no time stamp from $tsa"
         stamped="time-stamped by $tsa at $stamped"
@@ -140,7 +134,7 @@ summary() {
         stamped="not time-stamped: the signature is valid only until the certificate"
         stamped="$stamped expires, $until"
     fi
-    echo "Signed PellomirStartup.exe as $signer, SHA-256, $stamped"
+    echo "Signed PellomirStartup.exe as $(leaf "$cert"), SHA-256, $stamped"
 }
 
 case ${1:-} in

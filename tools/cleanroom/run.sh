@@ -11,9 +11,9 @@ set -euo pipefail
 
 usage() { echo "usage: $0 SUITE [--pack COMMIT DIR]" >&2 && exit 2; }
 [[ ${1:-} =~ ^[a-z][a-z0-9-]*$ ]] || usage
-suite=$1 pack=""
+suite=$1 pack="" ref=HEAD
 if [ $# -eq 4 ] && [ "$2" = --pack ]; then
-    pack=$(realpath -m -- "$4")
+    ref=$3 pack=$(realpath -m -- "$4")
     [ ! -e "$pack" ] || { echo "$0: $4 is there already" >&2 && exit 2; }
 else
     [ $# -eq 1 ] || usage
@@ -57,7 +57,7 @@ security=$(archive "$codename-security")
 
 repo=$(cd "$(dirname "$0")/../.." && pwd -P)
 git=(git -c "safe.directory=$repo" -C "$repo")
-commit=$("${git[@]}" rev-parse --verify "${3:-HEAD}^{commit}")
+commit=$("${git[@]}" rev-parse --verify "$ref^{commit}")
 echo "Commit $("${git[@]}" log -1 --format='%H %s' "$commit")"
 changes=$("${git[@]}" --no-optional-locks status --porcelain --untracked-files=no)
 if [ -z "$pack" ] && [ -n "$changes" ]; then

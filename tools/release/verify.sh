@@ -37,6 +37,9 @@ work=$(mktemp -d "$repo/verify.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
+# shellcheck source=cmake/signature.sh
+. cmake/signature.sh
+
 # why REASON: the ZIP's last line, and a failure.
 why() { verdict="FAILS: $*" && return 1; }
 
@@ -44,15 +47,6 @@ why() { verdict="FAILS: $*" && return 1; }
 origin() { sed -n 's/\r$//; /^  \(Commit\|Built on\|Compiler\|Linker\|Runtime\): /p' "$1"; }
 # The value of LABEL's origin line in README.txt FILE.
 origin_of() { origin "$2" | sed -n "s/^  $1: *//p"; }
-
-# leaf CERTS: the subject of the one certificate in the file CERTS that issued none of them.
-leaf() {
-    openssl crl2pkcs7 -nocrl -certfile "$1" | openssl pkcs7 -print_certs |
-        awk -v x509='openssl x509 -noout -subject -issuer -nameopt oneline,-space_eq' \
-            '/BEGIN CERT/,/END CERT/ { print | x509 } /END CERT/ { close(x509) }' |
-        awk '/^subject=/ { s[++n] = substr($0, 9) } /^issuer=/ { i[substr($0, 8)] = 1 }
-            END { for (k = 1; k <= n; k++) if (!(s[k] in i)) print s[k] }'
-}
 
 # signature EXE: says what it is and leaves EXE.unsigned, the exe without it. Sets $signer.
 signature() {
@@ -73,17 +67,14 @@ signature() {
         { why "its exe's signature holds no certificates"; return; }
     signer=$(leaf "$certs")
     said=$(osslsigncode verify -CAfile "$certs" -in "$exe" 2>&1 </dev/null)
-    stamped=$(echo "$said" |
-        sed -n 's/^\s*Timestamp time: //p; s/^The signature is timestamped: //p')
+    stamped=$(time_stamp "$said")
     echo "  Signed by $signer, digest $(echo "$said" | sed -n 's/^Message digest algorithm *: //p' |
         head -n 1), ${stamped:+time-stamped at }${stamped:-not time-stamped}"
     if echo "$said" | grep -q 'MISMATCH'; then
         why "its exe's bytes do not match its signature: the exe was changed after it was signed"
         return
     elif ! echo "$said" | grep -q '^Signature verification: ok'; then
-        why "its exe's signature does not hold: $(echo "$said" |
-            sed -n 's/^[0-9A-F]*:error:[^:]*:[^:]*:[^:]*:\([^:]*\):[^:]*:[0-9]*:\(.*\)/\1: \2/p' |
-            head -n 1)"
+        why "its exe's signature does not hold: $(openssl_reason "$said")"
         return
     fi
     echo "  The signature matches the exe's bytes"
